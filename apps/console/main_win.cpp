@@ -1,0 +1,9 @@
+// Tavrelo_console.exe: the console launcher.
+#include <windows.h>
+
+#include "launcher/launcher.h"
+
+int wmain(int argc, wchar_t** argv) {
+    return tavrelo::runEntry(argc, reinterpret_cast<const char16_t* const*>(argv), GetModuleHandleW(nullptr),
+                             tavrelo::EntryOptions{});
+}

@@ -1,0 +1,103 @@
+#include "launcher/launcher.h"
+#include "platform/format.h"
+#include "platform/os.h"
+
+namespace tavrelo {
+
+namespace {
+
+enum class ValueKind { Text, Options, PathList };
+
+struct KeyForms {
+    ConfigSlot slot;
+    const char16_t* forms[4];
+    ValueKind kind;
+};
+
+// In the order keys are compared.
+const KeyForms kKeys[] = {
+    {kJreVersion, {u"JREversion", u"JRE version"}, ValueKind::Text},
+    {kPersonalClasspath, {u"PersonalClasspath", u"Personal Classpath"}, ValueKind::PathList},
+    {kMainArgs, {u"MainArgs", u"Main Args"}, ValueKind::Text},
+    {kMainClass, {u"MainClass", u"Main Class"}, ValueKind::Text},
+    {kPersonalOptions, {u"PersonalOptions", u"Personal Options"}, ValueKind::Options},
+    {kRunType, {u"RunType", u"Run Type", u"RunAsService", u"Run As Service"}, ValueKind::Text},
+    {kClassDirectory, {u"ClassDirectory", u"Class Directory"}, ValueKind::PathList},
+    {kResourceDirectory, {u"ResourceDirectory", u"Resource Directory"}, ValueKind::PathList},
+    {kUrlInstallJre, {u"URL_InstallJRE", u"URL InstallJRE"}, ValueKind::PathList},
+    {kDisplayBoxInstall, {u"Display_BoxInstall", u"Display BoxInstall"}, ValueKind::Text},
+    {kPathBrowser, {u"PathBrowser", u"Path Browser"}, ValueKind::PathList},
+    {kPathJre, {u"PathJRE", u"Path JRE"}, ValueKind::PathList},
+};
+
+const KeyForms* findKey(TextView key) noexcept {
+    for (const KeyForms& entry : kKeys)
+        for (const char16_t* form : entry.forms)
+            if (form && equalsIgnoreCase(key, form)) return &entry;
+    return nullptr;
+}
+
+Text defaultResourceDirectory(TextView launcherDirectory) {
+    const char16_t format[] = {u'%', u's', os::kPathSeparator, u'r', u'e', u's', u'o', u'u', u'r', u'c', u'e', 0};
+    return formatText(format, {launcherDirectory});
+}
+
+} // namespace
+
+Configuration& configuration() noexcept {
+    static Configuration config;
+    return config;
+}
+
+void parsePropertyLine(Configuration& config, TextView line) {
+    std::size_t cut = line.rfind(u'\r');
+    if (cut == TextView::npos) cut = line.rfind(u'\n');
+    if (cut != TextView::npos) line = line.substr(0, cut);
+    const std::size_t equals = line.find(u'=');
+    if (equals == TextView::npos) return;
+    const KeyForms* key = findKey(trimView(line.substr(0, equals)));
+    if (!key) return;
+    const TextView value = trimView(line.substr(equals + 1));
+    switch (key->kind) {
+    case ValueKind::Text:
+        config.set(key->slot, Text(value));
+        break;
+    case ValueKind::Options:
+        config.set(key->slot, removeEscapes(value));
+        break;
+    case ValueKind::PathList:
+        config.set(key->slot, normalisePathList(value, config.launcherDirectory));
+        break;
+    }
+}
+
+void applyEmbeddedText(Configuration& config, TextView text) {
+    TextView rest = trimView(text);
+    while (!rest.empty()) {
+        const std::size_t feed = rest.find(u'\n');
+        const TextView piece = rest.substr(0, feed);
+        if (piece.empty()) break;
+        parsePropertyLine(config, piece);
+        if (feed == TextView::npos) break;
+        rest = rest.substr(feed + 1);
+    }
+}
+
+void loadConfiguration(Configuration& config, TextView launcherDirectory, TextView baseName, void* module) {
+    for (auto& slot : config.slots) slot.reset();
+    config.launcherDirectory = Text(launcherDirectory);
+    config.set(kClassDirectory, defaultResourceDirectory(launcherDirectory));
+    config.set(kResourceDirectory, defaultResourceDirectory(launcherDirectory));
+
+    const Text file = findPropertiesFile(launcherDirectory, baseName);
+    std::string bytes;
+    if (!file.empty() && os::readFile(file, bytes))
+        for (const Text& line : propertiesLines(bytes)) parsePropertyLine(config, line);
+
+    Text embedded = embeddedConfigurationText(module);
+    applyEmbeddedText(config, embedded);
+    // The embedded text may hold settings the application wants kept from prying eyes.
+    for (char16_t& c : embedded) c = 0;
+}
+
+} // namespace tavrelo

@@ -1,0 +1,40 @@
+#include "launcher/launcher.h"
+#include "platform/os.h"
+#include "resources/resources.h"
+#include "service/admin.h"
+
+namespace tavrelo {
+
+int runEntry(int count, const char16_t* const* arguments, void* module, const EntryOptions& options) {
+    const int afterName = count > 1 ? count - 1 : 0;
+    const char16_t* const* programArguments = count > 1 ? arguments + 1 : nullptr;
+
+    Text argumentLine = joinArguments(afterName, programArguments);
+    const std::optional<Text> restoreName; // a restart after logon brings its own arguments
+    const int adminKind =
+        parseAdminToken(argumentLine, static_cast<int>(os::processId()), adminState());
+
+    LaunchContext& context = launchContext();
+    initLaunchContext(context, module, options.console, argumentLine);
+    context.serviceSubMode = serviceSubModeOf(afterName > 0 ? programArguments[0] : nullptr);
+    context.adminKind = adminKind;
+    deriveNames(context); // the hand-over looks for the tool beside the launcher
+    const int launchMode = context.serviceSubMode != kSubModeNone ? kModeServiceSide : kModeApplication;
+
+    CommandLineActions actions;
+    scanActions(actions, count, arguments);
+
+    if (options.integration && checkIntegrationRequest(afterName, programArguments))
+        return startResourceTool(afterName, programArguments);
+
+    LaunchRequest request;
+    request.launchMode = launchMode;
+    request.restoreName = restoreName;
+    request.argumentLine = argumentLine;
+    if (options.extraOption) request.extraOption = Text(options.extraOption);
+    request.actions = &actions;
+    request.adminKind = adminKind;
+    return runLauncher(request);
+}
+
+} // namespace tavrelo

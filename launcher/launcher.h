@@ -1,0 +1,177 @@
+// The launcher core: the launch context, the command line, the configuration and the launch
+// sequence that every launcher build runs after its own entry.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// ---- Launch context ---------------------------------------------------------------------------
+
+enum LaunchMode : int { kModeApplication = 0, kModeServiceSide = 1, kModeApplet = 2, kModeScreenSaver = 3 };
+enum AdminKind : int { kAdminNone = 0, kAdminRestart = 1, kAdminSection = 2 };
+enum ServiceSubMode : int { kSubModeNone = 0, kSubModeService = -1, kSubModeCompanion = 1 };
+
+// Written once at start by the entry and the first steps of the launch sequence, then only read.
+struct LaunchContext {
+    void* module = nullptr;
+    int console = 0;
+    Text longFileName;  // the launcher's full file name, long form (at most 2,047 units)
+    Text shortFileName; // the same in short form
+    Text bareFileName;  // after the last separator (at most 511 units)
+    unsigned long mainThreadId = 0;
+    Text argumentLine; // after the restore and administrator keywords were taken off
+    int launchMode = kModeApplication;
+    int serviceSubMode = kSubModeNone;
+    int adminKind = kAdminNone;
+    Text launcherDirectory; // long form, no trailing separator; "." when the name has none
+    Text baseName;          // bare name without extension ("_console" cut in the console build)
+};
+
+LaunchContext& launchContext() noexcept;
+
+// Fills module, console flag, file names, main thread and argument line from the running module.
+void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine);
+// Sets launcherDirectory and baseName from the file names (step 2 of the launch sequence).
+void deriveNames(LaunchContext& context);
+[[nodiscard]] Text launcherDirectoryOf(TextView longFileName);
+[[nodiscard]] Text baseNameOf(TextView bareFileName, bool cutConsoleSuffix);
+[[nodiscard]] Text bareFileNameOf(TextView fileName);
+// The launcher's path as written on command lines built for other processes: the long name when
+// it is plain ASCII, else the short one.
+[[nodiscard]] Text commandLinePath(const LaunchContext& context);
+
+// ---- Command line -----------------------------------------------------------------------------
+
+// Joins the arguments after the program name: single spaces between them; an argument holding a
+// space, '*' or '?' that does not begin with a double quote is put in double quotes; null ones
+// are skipped.
+[[nodiscard]] Text joinArguments(int count, const char16_t* const* arguments);
+
+enum ActionFlag : int {
+    kInstallService = 0,
+    kDeleteService,
+    kStartService,
+    kStopService,
+    kInstallCpl,
+    kDeleteCpl,
+    kInstallScr, // -1: install, then open the screen-saver dialog
+    kDeleteScr,
+    kConfigScr,
+    kCreateShortcut,
+    kDeleteShortcut,
+    kActionCount
+};
+
+struct CommandLineActions {
+    std::array<int, kActionCount> flags{};
+    [[nodiscard]] int operator[](ActionFlag flag) const noexcept { return flags[static_cast<std::size_t>(flag)]; }
+};
+
+// Scans every argument (the program name included) into the flags; "__OpenDialog__" after
+// "-installSCR" turns that flag into -1.
+void scanActions(CommandLineActions& actions, int count, const char16_t* const* arguments);
+// Service sub-mode from the first argument after the program name (absent: none).
+[[nodiscard]] int serviceSubModeOf(const char16_t* firstArgument) noexcept;
+
+// ---- Configuration ----------------------------------------------------------------------------
+
+enum ConfigSlot : int {
+    kJreVersion = 0,
+    kPersonalClasspath,
+    kMainArgs,
+    kMainClass,
+    kPersonalOptions,
+    kRunType,
+    kClassDirectory,
+    kResourceDirectory,
+    kUrlInstallJre,
+    kDisplayBoxInstall,
+    kPathBrowser,
+    kPathJre,
+    kConfigSlotCount = 14
+};
+
+struct Configuration {
+    std::array<std::optional<Text>, kConfigSlotCount> slots;
+    Text launcherDirectory; // relative path elements are resolved against it
+
+    [[nodiscard]] const Text* get(ConfigSlot slot) const noexcept {
+        const auto& value = slots[static_cast<std::size_t>(slot)];
+        return value ? &*value : nullptr;
+    }
+    [[nodiscard]] bool has(ConfigSlot slot) const noexcept { return get(slot) != nullptr; }
+    void set(ConfigSlot slot, std::optional<Text> value) { slots[static_cast<std::size_t>(slot)] = std::move(value); }
+};
+
+Configuration& configuration() noexcept;
+
+// Clears the table, sets the defaults, then applies the properties file and the embedded text
+// of `module` (the embedded keys win). Never fails.
+void loadConfiguration(Configuration& config, TextView launcherDirectory, TextView baseName, void* module);
+// Applies one "key=value" line; lines without '=' and unknown keys are ignored.
+void parsePropertyLine(Configuration& config, TextView line);
+// Applies an embedded properties text: trimmed, split at line feeds, up to the first empty piece.
+void applyEmbeddedText(Configuration& config, TextView text);
+// The properties file for the base name: beside the launcher, else in the first subdirectory
+// (file-system order) that holds one. Empty when there is none.
+[[nodiscard]] Text findPropertiesFile(TextView launcherDirectory, TextView baseName);
+// Decodes a properties file's bytes as the file would be read in its detected encoding, and
+// cuts it into the lines the parser sees (each at most 4,095 units).
+[[nodiscard]] std::vector<Text> propertiesLines(const std::string& bytes);
+
+// Escapes of option values and path lists: "\\" runs collapse, then "\:" and "\=".
+[[nodiscard]] Text removeEscapes(TextView value);
+// A path list normalised against the launcher directory; absent when empty after escapes.
+[[nodiscard]] std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory);
+
+// Words of an argument or option string (spaces outside double quotes separate them).
+[[nodiscard]] std::vector<Text> splitWords(TextView text);
+
+struct ClassPathParts {
+    Text classPath;       // for the JVM, joined with the platform's list separator
+    Text classPathOption; // the class-path option: prefix, extra entry, launcher and resource dirs
+    Text optionString;    // extra option, a space, then "PersonalOptions"
+};
+[[nodiscard]] ClassPathParts buildClassPath(const Configuration& config, TextView baseName, TextView extraEntry,
+                                            TextView extraOptionEntry, TextView extraOption,
+                                            TextView classPathOptionPrefix);
+
+// The embedded properties text of a launcher module (empty when it has none).
+[[nodiscard]] Text embeddedConfigurationText(void* module);
+
+// ---- Launch sequence --------------------------------------------------------------------------
+
+// Fills `out` (1,024 bytes) with the main class name; non-zero when it did.
+using MainClassFinder = int (*)(const char16_t* baseName, char* out);
+
+struct LaunchRequest {
+    int launchMode = kModeApplication;
+    std::optional<Text> restoreName;
+    std::optional<Text> argumentLine;
+    std::optional<Text> extraOption;
+    std::optional<Text> extraClassPath;       // put ahead of the class path
+    std::optional<Text> extraClassPathOption; // put ahead of the class-path option's value
+    const CommandLineActions* actions = nullptr;
+    MainClassFinder mainClassFinder = nullptr;
+    int adminKind = kAdminNone;
+};
+
+// Runs the shared launch sequence; returns the exit status.
+[[nodiscard]] int runLauncher(const LaunchRequest& request);
+
+// The entry shared by the console and window builds: everything after the system handed over
+// the wide arguments (arguments[0] is the program name). Returns the exit status.
+struct EntryOptions {
+    int console = 1;           // 1 console build, 0 window build
+    bool integration = true;   // hand dropped files to the resource tool
+    const char16_t* extraOption = u"-Dtavrelo.isConsole=1";
+};
+[[nodiscard]] int runEntry(int count, const char16_t* const* arguments, void* module, const EntryOptions& options);
+
+} // namespace tavrelo

@@ -1,0 +1,28 @@
+#include "launcher/launcher.h"
+
+namespace tavrelo {
+
+std::vector<Text> splitWords(TextView text) {
+    std::vector<Text> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == u' ') ++i;
+        if (i >= text.size()) break;
+        const std::size_t start = i;
+        bool quoted = false;
+        for (; i < text.size(); ++i) {
+            if (text[i] == u'"') quoted = !quoted;
+            else if (text[i] == u' ' && !quoted) break;
+        }
+        Text word(text.substr(start, i - start));
+        if (!word.empty() && word.front() == u'"') {
+            word.erase(0, 1);
+            if (!word.empty() && word.back() == u'"') word.pop_back();
+        }
+        words.push_back(std::move(word));
+    }
+    if (!words.empty() && !words.back().empty() && words.back().back() == u'"') words.back().pop_back();
+    return words;
+}
+
+} // namespace tavrelo

@@ -1,0 +1,25 @@
+#include <windows.h>
+
+#include "platform/handles.h"
+
+namespace tavrelo {
+
+namespace {
+// Closing must not disturb the error the caller is about to report.
+template <class Close>
+void keepingLastError(Close close) noexcept {
+    const DWORD saved = GetLastError();
+    close();
+    SetLastError(saved);
+}
+} // namespace
+
+void KernelHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseHandle(handle); }); }
+void FileHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseHandle(handle); }); }
+void RegistryKeyPolicy::close(Type handle) noexcept { keepingLastError([&] { RegCloseKey(handle); }); }
+void ServiceHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseServiceHandle(handle); }); }
+void ModulePolicy::close(Type handle) noexcept { keepingLastError([&] { FreeLibrary(handle); }); }
+void IconPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyIcon(handle); }); }
+void MenuPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyMenu(handle); }); }
+
+} // namespace tavrelo

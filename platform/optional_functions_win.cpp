@@ -1,0 +1,120 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/system.h"
+#include "platform/win_text.h"
+
+namespace tavrelo {
+
+namespace {
+
+// One cached address per optional function; a race writes the same value twice.
+struct Cached {
+    const char16_t* library;
+    const char* name;
+    std::atomic<void*> address{nullptr};
+    std::atomic<bool> looked{false};
+
+    void* get() noexcept {
+        if (!looked.load(std::memory_order_acquire)) {
+            address.store(loadFunction(library, name), std::memory_order_relaxed);
+            looked.store(true, std::memory_order_release);
+        }
+        return address.load(std::memory_order_relaxed);
+    }
+};
+
+Cached powerCapabilities{u"PowrProf.dll", "GetPwrCapabilities"};
+Cached registerPower{u"User32.dll", "RegisterPowerSettingNotification"};
+Cached unregisterPower{u"User32.dll", "UnregisterPowerSettingNotification"};
+Cached dllDirectory{u"Kernel32.dll", "SetDllDirectoryW"};
+Cached restart{u"Shell32.dll", "RestartDialog"};
+Cached stockIcon{u"Shell32.dll", "SHGetStockIconInfo"};
+Cached dllGetVersion{u"shell32.dll", "DllGetVersion"};
+
+template <class Function>
+Function as(void* address) noexcept {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+} // namespace
+
+void* loadFunction(TextView library, const char* name) noexcept {
+    try {
+        HMODULE module = LoadLibraryW(wc(cstr(library)));
+        return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool getPowerCapabilities(void* record) noexcept {
+    auto call = as<BOOLEAN(WINAPI*)(void*)>(powerCapabilities.get());
+    return call && call(record);
+}
+
+void* registerPowerNotification(void* window, const void* settingGuid) noexcept {
+    auto call = as<void*(WINAPI*)(HANDLE, const GUID*, DWORD)>(registerPower.get());
+    if (!call || !settingGuid) return nullptr;
+    GUID copy; // the caller's identifier may not outlive the call
+    memcpy(&copy, settingGuid, sizeof copy);
+    return call(window, &copy, 0);
+}
+
+void unregisterPowerNotification(void* registration) noexcept {
+    auto call = as<BOOL(WINAPI*)(void*)>(unregisterPower.get());
+    if (call && registration) call(registration);
+}
+
+bool hasSetDllDirectory() noexcept { return dllDirectory.get() != nullptr; }
+
+void setDllDirectory(TextView directory) noexcept {
+    auto call = as<BOOL(WINAPI*)(LPCWSTR)>(dllDirectory.get());
+    if (!call) return;
+    try {
+        call(wc(cstr(directory)));
+    } catch (...) {
+    }
+}
+
+int restartDialog(unsigned flags) noexcept {
+    auto call = as<int(WINAPI*)(HWND, LPCWSTR, DWORD)>(restart.get());
+    if (!call) return 50;
+    SetLastError(0);
+    const int result = call(nullptr, nullptr, flags);
+    const DWORD error = GetLastError();
+    if (error == ERROR_NOT_ALL_ASSIGNED) return (flags & ~4u) != 0 ? 5 : 0;
+    if (error != 0) return static_cast<int>(error);
+    return (result == 2 || result == 7 || result == 8) ? -1 : 0;
+}
+
+void* shieldIcon() noexcept {
+    struct StockIconInfo {
+        DWORD size;
+        HICON icon;
+        int systemImageIndex;
+        int iconIndex;
+        WCHAR path[MAX_PATH];
+    };
+    static_assert(sizeof(StockIconInfo) == 544 || sizeof(void*) == 4, "record size of the stock icon call");
+    auto call = as<HRESULT(WINAPI*)(int, UINT, StockIconInfo*)>(stockIcon.get());
+    if (!call) return nullptr;
+    StockIconInfo info{};
+    info.size = sizeof info;
+    if (FAILED(call(77, 0x101, &info))) return nullptr;
+    return info.icon;
+}
+
+unsigned shellMajorVersion() noexcept {
+    struct DllVersionInfo {
+        DWORD size, major, minor, build, platform;
+    };
+    auto call = as<HRESULT(WINAPI*)(DllVersionInfo*)>(dllGetVersion.get());
+    if (!call) return 0;
+    DllVersionInfo info{};
+    info.size = sizeof info; // 20 bytes
+    return SUCCEEDED(call(&info)) ? info.major : 0;
+}
+
+} // namespace tavrelo

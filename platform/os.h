@@ -1,0 +1,89 @@
+// The operating-system seam: plain functions implemented by os_win.cpp and os_posix.cpp.
+// Paths are UTF-16 in both builds; the host converts to UTF-8 at the system call.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace tavrelo::os {
+
+#ifdef _WIN32
+inline constexpr char16_t kPathSeparator = u'\\';
+inline constexpr char16_t kListSeparator = u';';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+inline constexpr char16_t kListSeparator = u':';
+#endif
+
+// True when a file system entry of that name exists (GetFileAttributesW succeeds).
+[[nodiscard]] bool pathExists(TextView path) noexcept;
+[[nodiscard]] bool isDirectory(TextView path) noexcept;
+// Absolute by this platform's rule: "X:\" or "X:/" or "\\" on Windows, a leading "/" on the host.
+[[nodiscard]] bool isAbsolutePath(TextView path) noexcept;
+
+// Reads a whole file; false when it cannot be opened or read.
+[[nodiscard]] bool readFile(TextView path, std::string& bytes);
+// Creates or replaces a file with these bytes; false on failure.
+[[nodiscard]] bool writeFile(TextView path, std::string_view bytes);
+[[nodiscard]] bool deleteFile(TextView path) noexcept;
+[[nodiscard]] bool makeDirectory(TextView path) noexcept;
+[[nodiscard]] bool removeDirectory(TextView path) noexcept; // an empty one
+
+// Calls `visit(name, isDirectory, context)` for each entry of `directory` in the order the file
+// system returns them, leaving out "." and "..". Stops when `visit` returns false.
+// Returns false when the directory cannot be listed.
+using DirectoryVisitor = bool (*)(TextView name, bool isDirectory, void* context);
+bool listDirectory(TextView directory, DirectoryVisitor visit, void* context);
+
+// Long form of an existing path ("" when it does not exist), short form likewise.
+[[nodiscard]] Text longPathName(TextView path);
+[[nodiscard]] Text shortPathName(TextView path);
+// The long form without one trailing separator; the short form when the long one holds a unit
+// of 128 or more. "" for a path that does not exist. Kept to 4,095 units.
+[[nodiscard]] Text longOrShortPath(TextView path);
+
+[[nodiscard]] Text tempDirectory();
+[[nodiscard]] Text currentDirectory();
+[[nodiscard]] bool setCurrentDirectory(TextView path) noexcept;
+
+// An environment value, or absent when the variable is not set.
+[[nodiscard]] std::optional<Text> environmentValue(TextView name);
+// Expands %NAME% references; unknown names stay as written.
+[[nodiscard]] Text expandEnvironment(TextView text);
+
+[[nodiscard]] unsigned long processId() noexcept;
+[[nodiscard]] unsigned long currentThreadId() noexcept;
+// Session number of this process, -1 when it cannot be had.
+[[nodiscard]] int currentSessionId() noexcept;
+
+// The running executable's module, and a module's full file name (at most 2,047 units).
+[[nodiscard]] void* executableModule() noexcept;
+[[nodiscard]] Text moduleFileName(void* module);
+
+void sleepMs(unsigned milliseconds) noexcept;
+
+// Dynamic libraries: handle or null; a function address or null. Never freed here.
+[[nodiscard]] void* loadLibrary(TextView path) noexcept;
+[[nodiscard]] void* libraryFunction(void* library, const char* name) noexcept;
+
+// Narrow text of the platform (ANSI code page on Windows, UTF-8 on the host).
+[[nodiscard]] Text ansiToText(std::string_view bytes);
+[[nodiscard]] std::string textToAnsi(TextView text);
+
+// The platform's own message box: returns the button pressed (1 OK, 6 Yes, 7 No).
+int systemMessageBox(TextView caption, TextView text, unsigned style) noexcept;
+
+// The system's text for an error code ("" when it has none).
+[[nodiscard]] Text systemErrorDescription(unsigned long code);
+[[nodiscard]] unsigned long lastError() noexcept;
+
+// Set once the virtual machine has ended: every waiting loop polls it and gives up.
+[[nodiscard]] bool launcherEnding() noexcept;
+void setLauncherEnding() noexcept;
+
+} // namespace tavrelo::os

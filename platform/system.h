@@ -1,0 +1,78 @@
+// Windows platform utilities shared by several subsystems (Windows builds only).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// ---- Functions looked up by name on first use; the library is never freed. -----------------
+// GetProcAddress(LoadLibraryW(library), name), null when either is missing.
+[[nodiscard]] void* loadFunction(TextView library, const char* name) noexcept;
+
+[[nodiscard]] bool getPowerCapabilities(void* record) noexcept;                  // PowrProf GetPwrCapabilities
+[[nodiscard]] void* registerPowerNotification(void* window, const void* settingGuid) noexcept; // 0 when missing
+void unregisterPowerNotification(void* registration) noexcept;
+void setDllDirectory(TextView directory) noexcept; // nothing when SetDllDirectoryW is missing
+[[nodiscard]] bool hasSetDllDirectory() noexcept;
+// RestartDialog: 5 when the shutdown privilege is missing (unless the flags are only 4), another
+// last error as it is, -1 when cancelled or declined, 0 otherwise; 50 when the function is missing.
+[[nodiscard]] int restartDialog(unsigned flags) noexcept;
+// The shield stock icon (small) or null.
+[[nodiscard]] void* shieldIcon() noexcept;
+[[nodiscard]] unsigned shellMajorVersion() noexcept;
+
+// ---- Windows version (from GetVersion / GetVersionExW). -------------------------------------
+struct VersionWord {
+    std::uint32_t raw; // GetVersion's result
+};
+[[nodiscard]] bool isWin9x(VersionWord v) noexcept;
+[[nodiscard]] bool isWindows2000(VersionWord v) noexcept;
+[[nodiscard]] bool isWindowsXP(VersionWord v) noexcept;
+[[nodiscard]] bool isXPOrLater(VersionWord v) noexcept;
+[[nodiscard]] bool isVistaSP2OrLater(unsigned major, unsigned minor, TextView servicePack) noexcept;
+[[nodiscard]] VersionWord systemVersion() noexcept;
+[[nodiscard]] bool isWin9x() noexcept;
+[[nodiscard]] bool isWindows2000() noexcept;
+[[nodiscard]] bool isWindowsXP() noexcept;
+[[nodiscard]] bool isXPOrLater() noexcept;
+[[nodiscard]] bool isVistaSP2OrLater() noexcept;
+
+// ---- Security, privileges, mutex. ------------------------------------------------------------
+// Security attributes whose DACL admits everyone, for objects every user must open. Owned by
+// the caller for the life of the object; null when a step fails. Release with freeSecurity.
+[[nodiscard]] void* openToAllSecurity() noexcept;
+void freeSecurity(void* attributes) noexcept;
+[[nodiscard]] bool enableShutdownPrivilege() noexcept;
+[[nodiscard]] bool screenSaverMutexExists() noexcept;
+[[nodiscard]] void* createScreenSaverMutex() noexcept;
+void releaseMutex(void* mutex) noexcept;
+
+// ---- Processes and the shell. ----------------------------------------------------------------
+[[nodiscard]] bool isProcessRunning(void* process) noexcept;
+// Waits (500 ms steps) until the process ends, `condition` returns false or the launcher is
+// ending; closes the handle.
+using WaitCondition = bool (*)(void* context);
+void waitForProcess(void* process, WaitCondition condition = nullptr, void* context = nullptr) noexcept;
+void waitForRequester(unsigned long processId) noexcept;
+// Calls visit(processId, exeName, context) for each process while it returns true.
+using ProcessVisitor = bool (*)(unsigned long processId, TextView exeName, void* context);
+bool forEachProcess(ProcessVisitor visit, void* context) noexcept;
+[[nodiscard]] unsigned long winlogonProcessId() noexcept;
+// True when the process may change the system time (elevated administrators may).
+[[nodiscard]] bool canSetSystemTime() noexcept;
+// ShellExecuteExW with SW_SHOWNORMAL; `process` receives the handle when given.
+[[nodiscard]] bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory,
+                                void** process = nullptr) noexcept;
+// "open" when already elevated, "runas" otherwise.
+[[nodiscard]] bool shellExecuteElevated(TextView file, TextView parameters, TextView directory,
+                                        void** process = nullptr) noexcept;
+
+// ---- Environment. ----------------------------------------------------------------------------
+[[nodiscard]] Text userName();
+[[nodiscard]] Text userDomain();
+[[nodiscard]] Text systemRootDirectory();
+
+} // namespace tavrelo

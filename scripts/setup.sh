@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what building and testing need (Debian packages) and creates the wine prefix under
+# build/. Safe to run again: it only does what is missing.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+packages=(cmake ninja-build g++ default-jdk-headless googletest libgtest-dev
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+          wine wine64 wine32:i386 xvfb xauth)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+prefix=${TAVRELO_WINEPREFIX:-$here/build/wineprefix}
+if [ ! -f "$prefix/system.reg" ]; then
+    echo "setup: creating the wine prefix in $prefix"
+    mkdir -p "$(dirname "$prefix")"
+    WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -w || true
+fi
+if [ ! -f "$prefix/system.reg" ]; then
+    echo "setup: the wine prefix could not be created in $prefix" >&2
+    exit 1
+fi
+echo "setup: ready"

@@ -1,0 +1,35 @@
+// Helpers shared by the tests: a scratch directory removed afterwards, and file writing.
+#pragma once
+
+#include <string>
+
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace tavrelo::test {
+
+// A fresh directory under the temporary directory, removed with its content at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const Text& path() const { return path_; }
+    // path() + separator + relative ('/' in `relative` is turned into the platform separator).
+    Text operator/(TextView relative) const;
+    // Creates the file (and its parent directories) with these bytes.
+    Text write(TextView relative, std::string_view bytes) const;
+    Text makeDir(TextView relative) const;
+
+private:
+    Text path_;
+};
+
+void removeTree(TextView path);
+
+// UTF-16LE bytes of a text, optionally behind a byte-order mark.
+std::string utf16leBytes(TextView text, bool withMark);
+
+} // namespace tavrelo::test
