@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/java_runtime.h"
 #include "platform/text.h"
 
 namespace tavrelo {

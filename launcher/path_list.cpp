@@ -15,7 +15,10 @@ void replaceAll(Text& text, TextView from, TextView to) {
     }
 }
 
-bool isHttp(TextView element) noexcept { return startsWithIgnoreCase(element, u"http://"); }
+// Web addresses (download pages) are kept as written.
+bool isHttp(TextView element) noexcept {
+    return startsWithIgnoreCase(element, u"http://") || startsWithIgnoreCase(element, u"https://");
+}
 
 } // namespace
 

@@ -1,0 +1,65 @@
+#include "bridge/bridge.h"
+
+namespace tavrelo {
+
+namespace {
+
+bool validSlot(const FeatureInterface& record, int slot) noexcept {
+    return slot >= 0 && slot < record.count && slot < kMaxFeatureSlots;
+}
+
+// The static method in `className`: the class's local reference when the method is there.
+jclass classWithMethod(JNIEnv* env, const char* className, const char* method, const char* signature,
+                       jmethodID& found) noexcept {
+    jclass owner = findJavaClass(className);
+    if (!owner) return nullptr;
+    found = env->GetStaticMethodID(owner, method, signature);
+    clearJavaException(env);
+    if (found) return owner;
+    env->DeleteLocalRef(owner);
+    return nullptr;
+}
+
+} // namespace
+
+int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const char* method,
+               const char* signature) noexcept {
+    if (!validSlot(record, slot) || !method || !signature) return 0;
+    FeatureMethod& entry = record.slots[static_cast<std::size_t>(slot)];
+    if (entry.owner && entry.method) return -1;
+    entry = FeatureMethod{};
+    JNIEnv* env = javaEnv();
+    if (!env || !mainClass) return 0;
+
+    jmethodID found = nullptr;
+    jclass owner = nullptr;
+    if (record.name) {
+        const std::string companion = std::string(mainClass) + "_" + record.name;
+        owner = classWithMethod(env, companion.c_str(), method, signature, found);
+    }
+    if (!owner) owner = classWithMethod(env, mainClass, method, signature, found);
+    if (!owner) return 0;
+    // Bound classes are used from any thread for the life of the process.
+    entry.owner = static_cast<jclass>(env->NewGlobalRef(owner));
+    env->DeleteLocalRef(owner);
+    entry.method = entry.owner ? found : nullptr;
+    return entry.method ? 1 : 0;
+}
+
+int bindNative(FeatureInterface& record, const char* mainClass, int slot, const char* method, const char* signature,
+               void* function) noexcept {
+    const int bound = bindMethod(record, mainClass, slot, method, signature);
+    if (bound != 1 || !function) return bound;
+    JNIEnv* env = javaEnv();
+    if (!env) return bound;
+    JNINativeMethod native{const_cast<char*>(method), const_cast<char*>(signature), function};
+    env->RegisterNatives(record.slots[static_cast<std::size_t>(slot)].owner, &native, 1);
+    clearJavaException(env);
+    return bound;
+}
+
+bool isDefined(const FeatureInterface& record, int slot) noexcept {
+    return validSlot(record, slot) && record.slots[static_cast<std::size_t>(slot)].method != nullptr;
+}
+
+} // namespace tavrelo

@@ -1,0 +1,199 @@
+// The JNI call bridge: every call from the launcher into Java goes through here.
+//
+// Threads. Any thread may call. A thread that is not yet known to the virtual machine is
+// attached on its first call; it stays attached until it calls releaseJavaThread (or a
+// JavaThreadScope ends). Only threads the bridge itself attached are ever detached: the launch
+// thread (which created the VM) and Java threads that run one of our natives are left alone.
+// Every operation clears a pending Java exception before it returns, so a failing method gives
+// its type's zero value and the caller goes on. With no virtual machine, or once it has ended,
+// every operation does nothing and returns its default (null, false, 0).
+#pragma once
+
+#include <jni.h>
+
+#include <array>
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// ---- Environment ------------------------------------------------------------------------------
+
+// The calling thread's environment, attaching the thread when needed; null without a VM.
+[[nodiscard]] JNIEnv* javaEnv() noexcept;
+// The virtual machine, or null when none exists (never created, or ended).
+[[nodiscard]] JavaVM* javaVm() noexcept;
+// Ends this thread's use of Java: detaches it when the bridge attached it, else does nothing.
+// Threads the launcher starts call it (or hold a JavaThreadScope) when their work is done: an
+// attached thread keeps the VM from ending.
+void releaseJavaThread() noexcept;
+
+class JavaThreadScope {
+  public:
+    JavaThreadScope() = default;
+    ~JavaThreadScope() { releaseJavaThread(); }
+    JavaThreadScope(const JavaThreadScope&) = delete;
+    JavaThreadScope& operator=(const JavaThreadScope&) = delete;
+};
+
+// Clears a pending exception; true when there was one.
+bool clearJavaException(JNIEnv* env) noexcept;
+
+// A JNI local reference deleted when the scope ends (on the thread that created it).
+template <class T> class LocalRef {
+  public:
+    LocalRef() noexcept = default;
+    explicit LocalRef(T ref) noexcept : ref_(ref) {}
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+    LocalRef(LocalRef&& other) noexcept : ref_(other.release()) {}
+    LocalRef& operator=(LocalRef&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~LocalRef() { reset(); }
+
+    [[nodiscard]] T get() const noexcept { return ref_; }
+    explicit operator bool() const noexcept { return ref_ != nullptr; }
+    [[nodiscard]] T release() noexcept { return std::exchange(ref_, nullptr); }
+    void reset(T ref = nullptr) noexcept {
+        const T old = std::exchange(ref_, ref);
+        if (old)
+            if (JNIEnv* env = javaEnv()) env->DeleteLocalRef(old);
+    }
+
+  private:
+    T ref_ = nullptr;
+};
+
+// ---- Main class -------------------------------------------------------------------------------
+
+// The main class's name (dots or slashes, narrow text), set once by the launch sequence before
+// any feature binds; empty before that.
+void setMainClassName(std::string name);
+[[nodiscard]] const std::string& mainClassName() noexcept;
+
+// ---- Feature interfaces -----------------------------------------------------------------------
+
+inline constexpr int kMaxFeatureSlots = 32;
+
+struct FeatureMethod {
+    jclass owner = nullptr; // a global reference once bound, never deleted
+    jmethodID method = nullptr;
+};
+
+// One process-wide record per feature, e.g. `FeatureInterface taskbar{14, "TaskbarManagement"};`.
+// Slots are bound on the launch thread (or the feature's own start-up) before the feature's
+// threads run, and only read afterwards.
+struct FeatureInterface {
+    int count = 0;
+    const char* name = nullptr; // companion suffix; null: the methods live in the main class only
+    std::array<FeatureMethod, kMaxFeatureSlots> slots{};
+};
+
+// Looks up static method `method` with `signature` for `slot`: in the companion class
+// "<mainClass>_<name>" first, else in the main class. 1 found, 0 not found (silently), -1 the
+// slot was already bound (it is left as it is). An unbound slot may be bound again later.
+int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const char* method,
+               const char* signature) noexcept;
+// bindMethod, then registers `function` as the implementation of that static native method in
+// the class where it was found. Same results.
+int bindNative(FeatureInterface& record, const char* mainClass, int slot, const char* method, const char* signature,
+               void* function) noexcept;
+// True when `slot` is within the record and holds a method.
+[[nodiscard]] bool isDefined(const FeatureInterface& record, int slot) noexcept;
+
+// Calls the bound static method of `slot` with the arguments of its signature, in order (as
+// JNI's variadic calls take them: booleans, bytes, chars and shorts as int, floats as double).
+// Not defined, or the method threw: null / false / 0 / nothing. The caller owns a returned
+// object's local reference.
+jobject callObject(const FeatureInterface& record, int slot, ...) noexcept;
+jboolean callBoolean(const FeatureInterface& record, int slot, ...) noexcept;
+jint callInt(const FeatureInterface& record, int slot, ...) noexcept;
+void callVoid(const FeatureInterface& record, int slot, ...) noexcept;
+jobject callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
+jboolean callBooleanV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
+jint callIntV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
+void callVoidV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
+// The method's answer (it takes no arguments) when defined; otherwise asks the user message
+// `message` as a Yes/No question: true for Yes.
+bool callBooleanOrAsk(const FeatureInterface& record, int slot, int message) noexcept;
+
+// ---- Classes and generic calls ----------------------------------------------------------------
+
+// FindClass with dots turned into slashes (names are cut at 1,023 bytes). When it fails and
+// `message` is 6 or 7, that message is shown with the name (6 with the name "Tavrelo" shows the
+// rename message instead). The caller owns the local reference.
+[[nodiscard]] jclass findJavaClass(const char* name, int message = -1) noexcept;
+
+// Static call when `object` is null, else an instance call on it; the method is looked up in
+// `className`. `parameters` is the inside of the signature's parentheses (null: none).
+// Signatures: "(%s)V", "(%s)Z", "(%s)I"; for objects "(%s)L%s;" with `resultClass` in slash
+// form, or "(%s)%s" when `resultClass` is an array descriptor (begins with '[').
+void callMethodVoid(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+jboolean callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
+                           ...) noexcept;
+jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+jobject callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
+                         const char* parameters, ...) noexcept;
+// A new instance through the constructor "(%s)V".
+jobject newObject(const char* className, const char* parameters, ...) noexcept;
+// The signatures these calls build; empty when one does not fit 1,023 bytes.
+[[nodiscard]] std::string methodSignature(const char* parameters, const char* result);
+[[nodiscard]] std::string objectMethodSignature(const char* parameters, const char* resultClass);
+
+// ---- Conversions ------------------------------------------------------------------------------
+// Every result object is a local reference the caller owns (null on failure).
+
+[[nodiscard]] jstring toJavaString(TextView text) noexcept;
+[[nodiscard]] jstring toJavaStringUtf(const char* text) noexcept; // modified UTF-8
+// The string's characters; the reference is deleted here. Empty for null.
+[[nodiscard]] Text fromJavaString(jstring string);
+// The string's (modified) UTF-8 bytes; the caller keeps its reference. Empty for null.
+[[nodiscard]] std::string fromJavaStringUtf(jstring string);
+// A String[] of the texts. With `unquote`, a text that begins with a double quote loses it and
+// a double quote at its end. A text that cannot be converted leaves its element null.
+[[nodiscard]] jobjectArray toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept;
+// The elements joined like the launcher's own argument line: one space between them, an element
+// holding a space, '*' or '?' that does not begin with a double quote in double quotes; null and
+// empty elements are left out.
+[[nodiscard]] Text fromJavaStringArrayToLine(jobjectArray array);
+[[nodiscard]] jintArray toJavaIntArray(const jint* values, std::size_t count) noexcept;
+[[nodiscard]] jbyteArray toJavaByteArray(const void* bytes, std::size_t count) noexcept;
+[[nodiscard]] jsize arrayLength(jarray array) noexcept;
+// A local reference to element `index`, null outside the array.
+[[nodiscard]] jobject arrayElement(jobjectArray array, jsize index) noexcept;
+
+// An array's elements while the object lives; released without copying back (JNI_ABORT).
+template <class Element, class Array> class JavaArrayElements {
+  public:
+    explicit JavaArrayElements(Array array) noexcept;
+    ~JavaArrayElements();
+    JavaArrayElements(const JavaArrayElements&) = delete;
+    JavaArrayElements& operator=(const JavaArrayElements&) = delete;
+
+    [[nodiscard]] const Element* data() const noexcept { return elements_; }
+    [[nodiscard]] std::size_t size() const noexcept { return size_; }
+    explicit operator bool() const noexcept { return elements_ != nullptr; }
+
+  private:
+    Array array_;
+    Element* elements_ = nullptr;
+    std::size_t size_ = 0;
+};
+template <> JavaArrayElements<jint, jintArray>::JavaArrayElements(jintArray array) noexcept;
+template <> JavaArrayElements<jint, jintArray>::~JavaArrayElements();
+template <> JavaArrayElements<jbyte, jbyteArray>::JavaArrayElements(jbyteArray array) noexcept;
+template <> JavaArrayElements<jbyte, jbyteArray>::~JavaArrayElements();
+using JavaIntElements = JavaArrayElements<jint, jintArray>;
+using JavaByteElements = JavaArrayElements<jbyte, jbyteArray>;
+
+[[nodiscard]] JavaIntElements readJavaIntArray(jintArray array) noexcept;
+[[nodiscard]] JavaByteElements readJavaByteArray(jbyteArray array) noexcept;
+
+} // namespace tavrelo

@@ -1,0 +1,68 @@
+// What the launch sequence hands to the feature subsystems, in the order it calls them. Each
+// function is defined by its subsystem; until a subsystem exists, a placeholder_*.cpp file of
+// the launcher defines its functions as doing nothing (delete that file when the real ones
+// arrive).
+#pragma once
+
+#include <string>
+
+#include "launcher/launcher.h"
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// Single instance: true when a running instance took this start's arguments over.
+[[nodiscard]] bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView programArguments);
+// True when the application must end now (status 0): another instance took over.
+[[nodiscard]] bool startSingleInstance(TextView launcherDirectory, TextView baseName, const std::string& mainClass,
+                                       bool takenOver);
+
+// Splash screen: true when one was shown; the follow-up thread closes it.
+[[nodiscard]] bool startSplashScreen();
+void startSplashFollowUp();
+
+// The main class when the configuration does not name it (archive manifests, class files); empty
+// when nothing was found.
+[[nodiscard]] std::string resolveMainClass(TextView configuredMainClass, TextView classPath, TextView baseName);
+
+// Natives and feature interfaces bound for the main class.
+void registerRegistryNatives(const std::string& mainClass);
+void registerServiceControlNatives(const std::string& mainClass);
+void registerSystemNatives(const std::string& mainClass);
+void bindAdminSections(const std::string& mainClass);
+// 1 tray, 2 system events or session restore, 4 screen-saver window (combined).
+[[nodiscard]] int desktopFeatures(const std::string& mainClass, int serviceSubMode);
+void startDesktopThread(int desktopFeatureSet, const std::string& mainClass);
+
+// Run-type detection: each binds its interface; true when the application defines the methods
+// that make it a service, or paints a screen saver.
+[[nodiscard]] bool bindServiceInterface(const std::string& mainClass);
+void bindControlPanelInterface(const std::string& mainClass);
+[[nodiscard]] bool bindScreenSaverInterface(const std::string& mainClass);
+
+// Shortcuts of the run type.
+void createRunTypeShortcut(int runType);
+void deleteRunTypeShortcut(int runType);
+
+// Launch modes other than the ordinary run; each returns the exit status.
+[[nodiscard]] int runServiceSide();
+[[nodiscard]] int runApplet();
+[[nodiscard]] int runScreenSaver();
+
+// The command-line actions of a run type; each returns the exit status.
+[[nodiscard]] int runServiceActions(const CommandLineActions* actions);
+[[nodiscard]] int runControlPanelActions(const CommandLineActions* actions);
+[[nodiscard]] int runScreenSaverActions(const CommandLineActions* actions);
+
+// Session restore after a logon.
+void restoreSession(TextView restoreName);
+
+// Administrator sections: the elevated restart's handling, and an elevated section process's
+// service (until the section is finished).
+void runElevatedRestartSections();
+void serveAdminSection();
+
+// The console control handler of the system-event feature, installed once the VM exists.
+void installConsoleHandler();
+
+} // namespace tavrelo

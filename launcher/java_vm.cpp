@@ -1,0 +1,146 @@
+#include "bridge/bridge.h"
+#include "launcher/hand_overs.h"
+#include "launcher/java_runtime.h"
+#include "platform/messages.h"
+#include "platform/os.h"
+
+namespace tavrelo {
+
+namespace {
+
+using GetDefaultArgsFunction = jint(JNICALL*)(void*);
+using CreateVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
+using GetCreatedVmsFunction = jint(JNICALL*)(JavaVM**, jsize, jsize*);
+
+constexpr int kCantRunMessage = 5;
+constexpr jsize kMaxCreatedVms = 100;
+
+template <class Function> Function entryPoint(void* address) noexcept {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+jint interfaceVersionFor(RuntimeVersion version) noexcept {
+    const int release = featureRelease(version);
+    if (release >= 6) return JNI_VERSION_1_6;
+    if (release >= 4) return JNI_VERSION_1_4;
+    return JNI_VERSION_1_2;
+}
+
+// The option array lives as long as the process: the VM may keep pointers into it.
+struct OptionStorage {
+    VmOptionSet set;
+    std::vector<JavaVMOption> array;
+};
+OptionStorage& optionStorage() {
+    static OptionStorage storage;
+    return storage;
+}
+
+void JNICALL exitHook(jint /*status*/) { runCleanUpHook(); }
+
+// Properties whose text the VM's narrow options cannot carry, set once it runs.
+void setKeptBackProperties(const std::vector<Text>& properties) {
+    for (const Text& property : properties) {
+        const std::size_t equals = property.find(u'=');
+        if (equals == Text::npos) continue;
+        LocalRef<jstring> name(toJavaString(TextView(property).substr(0, equals)));
+        LocalRef<jstring> value(toJavaString(TextView(property).substr(equals + 1)));
+        if (!name || !value) continue;
+        LocalRef<jobject> previous(callMethodObject("java/lang/System", nullptr, "setProperty", "java.lang.String",
+                                                    "Ljava/lang/String;Ljava/lang/String;", name.get(), value.get()));
+    }
+}
+
+bool joinExistingVm(JavaRuntime& runtime) {
+    auto getCreated = entryPoint<GetCreatedVmsFunction>(runtime.getCreatedVms);
+    if (!getCreated) return false;
+    JavaVM* created[kMaxCreatedVms] = {};
+    jsize count = 0;
+    if (getCreated(created, kMaxCreatedVms, &count) != JNI_OK || count < 1 || !created[0]) return false;
+    runtime.vm.store(created[0], std::memory_order_release);
+    return true;
+}
+
+bool startVm(JavaRuntime& runtime) {
+    const VmLaunchValues& values = runtime.values;
+    if (!runtime.library && !loadVmLibrary(runtime, values.libraryPath)) return false;
+    if (runtime.vm.load(std::memory_order_acquire)) return true;
+
+    if (runtime.version.major < 0 || runtime.version.minor < 0) {
+        const RuntimeVersion stated = readRuntimeVersion(runtime.home);
+        if (stated.major >= 0) runtime.version = stated;
+    }
+    if (featureRelease(runtime.version) <= 1) return false; // unknown, or 1.1 and older
+
+    OptionStorage& storage = optionStorage();
+    storage.set =
+        buildVmOptions(values.optionString, values.classPath, values.launcherDirectory, values.classPathOption);
+    storage.array.clear();
+    for (std::string& option : storage.set.options) storage.array.push_back(JavaVMOption{option.data(), nullptr});
+    storage.array.push_back(JavaVMOption{const_cast<char*>(fixedOption(FixedOption::ExitHook)), cleanUpHookFunction()});
+
+    JavaVMInitArgs arguments{};
+    arguments.version = interfaceVersionFor(runtime.version);
+    runtime.interfaceVersion = arguments.version;
+    entryPoint<GetDefaultArgsFunction>(runtime.getDefaultArgs)(&arguments);
+    arguments.version = runtime.interfaceVersion;
+    arguments.nOptions = static_cast<jint>(storage.array.size());
+    arguments.options = storage.array.data();
+    arguments.ignoreUnrecognized = JNI_TRUE;
+
+    if (!joinExistingVm(runtime)) {
+        JavaVM* vm = nullptr;
+        JNIEnv* env = nullptr;
+        if (entryPoint<CreateVmFunction>(runtime.createVm)(&vm, reinterpret_cast<void**>(&env), &arguments) < 0 || !vm)
+            return false;
+        runtime.vm.store(vm, std::memory_order_release);
+    }
+    runtime.ended.store(false, std::memory_order_release);
+    return true;
+}
+
+} // namespace
+
+void* cleanUpHookFunction() noexcept { return reinterpret_cast<void*>(&exitHook); }
+
+bool createJavaVm(const VmLaunchValues& values) {
+    JavaRuntime& runtime = javaRuntime();
+    runtime.values = values;
+    if (runtime.home != values.runtimeHome) {
+        runtime.home = values.runtimeHome;
+        runtime.version = RuntimeVersion{};
+    }
+    setMainClassName({});
+    if (!startVm(runtime)) {
+        if (runtime.library) freeVmLibrary(runtime.library);
+        runtime.library = nullptr;
+        runtime.ended.store(true, std::memory_order_release);
+        showMessage(kCantRunMessage, kBoxOk);
+        return false;
+    }
+    installConsoleHandler();
+    setKeptBackProperties(optionStorage().set.keptBack);
+    return true;
+}
+
+void shutdownJavaVm(bool destroy) {
+    JavaRuntime& runtime = javaRuntime();
+    JavaVM* vm = javaVm();
+    if (vm) clearJavaException(javaEnv());
+    if (vm && destroy) {
+        // The VM waits here for the application's non-daemon threads, which may still call
+        // into the launcher: it counts as running until this returns.
+        vm->DetachCurrentThread();
+        vm->DestroyJavaVM();
+    }
+    // A VM left running still executes its library's code.
+    if (runtime.library && (!vm || destroy)) freeVmLibrary(runtime.library);
+    if (!vm || destroy) runtime.library = nullptr;
+    runtime.vm.store(nullptr, std::memory_order_release);
+    runtime.ended.store(true, std::memory_order_release);
+    os::setLauncherEnding();
+}
+
+void exitJava() { callMethodVoid("java/lang/System", nullptr, "exit", "I", 0); }
+
+} // namespace tavrelo

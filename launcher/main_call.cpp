@@ -1,0 +1,85 @@
+#include "bridge/bridge.h"
+#include "launcher/hand_overs.h"
+#include "launcher/java_runtime.h"
+#include "launcher/launcher.h"
+#include "platform/messages.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr int kMainClassMessage = 6;
+constexpr int kMainMethodMessage = 8;
+constexpr jsize kThreadArraySize = 100;
+
+enum class MainResult { NotCalled, Returned, Threw };
+
+MainResult invokeMain(bool withMessages) {
+    JNIEnv* env = javaEnv();
+    if (!env) return MainResult::NotCalled;
+    LocalRef<jobjectArray> arguments(toJavaStringArray(splitWords(javaRuntime().values.programArguments), true));
+    LocalRef<jclass> mainClass(findJavaClass(mainClassName().c_str(), withMessages ? kMainClassMessage : -1));
+    if (!mainClass) return MainResult::NotCalled;
+    const jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", "([Ljava/lang/String;)V");
+    if (!main) {
+        clearJavaException(env);
+        if (withMessages) showMessage(kMainMethodMessage, kBoxOk);
+        return MainResult::NotCalled;
+    }
+    env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());
+    jthrowable escaped = env->ExceptionOccurred();
+    if (!escaped) return MainResult::Returned;
+    env->DeleteLocalRef(escaped);
+    if (withMessages) env->ExceptionDescribe(); // the VM prints it on the error output
+    env->ExceptionClear();
+    return MainResult::Threw;
+}
+
+// Whether the threads whose names begin with `prefix` are all alive: false when there is none,
+// true when the threads cannot be listed.
+bool threadsAlive(JNIEnv* env, const char16_t* prefix) {
+    LocalRef<jclass> threadClass(findJavaClass("java/lang/Thread"));
+    if (!threadClass) return true;
+    LocalRef<jobjectArray> threads(env->NewObjectArray(kThreadArraySize, threadClass.get(), nullptr));
+    clearJavaException(env);
+    if (!threads) return true;
+    const jint count = callMethodInt("java/lang/Thread", nullptr, "enumerate", "[Ljava/lang/Thread;", threads.get());
+    bool matched = false;
+    bool alive = true;
+    for (jint i = 0; i < count && i < kThreadArraySize; ++i) {
+        LocalRef<jobject> thread(arrayElement(threads.get(), i));
+        if (!thread) continue;
+        const Text name = fromJavaString(static_cast<jstring>(
+            callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr)));
+        if (!startsWithIgnoreCase(name, prefix)) continue;
+        matched = true;
+        alive = alive && callMethodBoolean("java/lang/Thread", thread.get(), "isAlive", nullptr);
+    }
+    threads.reset();
+    callMethodVoid("java/lang/System", nullptr, "gc", nullptr);
+    return matched && alive;
+}
+
+} // namespace
+
+int callMain(int desktopFeatureSet) {
+    if (desktopFeatureSet != 0) startDesktopThread(desktopFeatureSet, mainClassName());
+    const MainResult result = invokeMain(true);
+    // Also after an exception: destroying the VM lets the application's other threads (an open
+    // window, a writer) finish their work, as they would under the JDK's own launcher.
+    shutdownJavaVm(true);
+    return result == MainResult::NotCalled ? 0 : 1;
+}
+
+int callMainQuietly() { return invokeMain(false) == MainResult::NotCalled ? 0 : 1; }
+
+bool isApplicationAlive(bool countThreads) {
+    if (javaRuntime().ended.load(std::memory_order_acquire)) return false;
+    JNIEnv* env = javaEnv();
+    if (!env) return false;
+    if (threadsAlive(env, u"main")) return true;
+    if (threadsAlive(env, u"AWT-EventQueue-0")) return true;
+    return countThreads && threadsAlive(env, u"Thread-");
+}
+
+} // namespace tavrelo

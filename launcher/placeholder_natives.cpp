@@ -1,0 +1,10 @@
+// Placeholder until the registry, service-control and system natives exist.
+#include "launcher/hand_overs.h"
+
+namespace tavrelo {
+
+void registerRegistryNatives(const std::string&) {}
+void registerServiceControlNatives(const std::string&) {}
+void registerSystemNatives(const std::string&) {}
+
+} // namespace tavrelo

@@ -1,0 +1,85 @@
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "launcher/java_runtime.h"
+#include "platform/os.h"
+
+namespace tavrelo {
+
+namespace {
+
+// Current runtimes keep the library in lib/<vm>, JDK 8 in (jre/)lib/<arch>/<vm>; the client VM
+// is preferred where both exist, as on Windows.
+constexpr const char16_t* kCandidates[] = {
+    u"jre/lib/amd64/client/libjvm.so",
+    u"lib/amd64/client/libjvm.so",
+    u"lib/client/libjvm.so",
+    u"jre/lib/amd64/server/libjvm.so",
+    u"lib/amd64/server/libjvm.so",
+    u"lib/server/libjvm.so",
+    u"lib/zero/libjvm.so",
+    u"jre/lib/amd64/zero/libjvm.so",
+};
+
+#if defined(__x86_64__)
+constexpr std::uint16_t kOwnMachine = 62; // EM_X86_64
+#elif defined(__aarch64__)
+constexpr std::uint16_t kOwnMachine = 183; // EM_AARCH64
+#else
+constexpr std::uint16_t kOwnMachine = 0;
+#endif
+
+} // namespace
+
+std::optional<Text> findVmLibrary(TextView home) {
+    for (const char16_t* candidate : kCandidates) {
+        Text path(home);
+        path.push_back(u'/');
+        path += candidate;
+        if (os::pathExists(path)) return path;
+    }
+    return std::nullopt;
+}
+
+bool isVmLibrary64(TextView libraryPath) {
+    // The ELF identification and machine fields; the library itself is large.
+    unsigned char header[20] = {};
+    const int fd = ::open(toUtf8(libraryPath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t got = ::read(fd, header, sizeof header);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof header)) return false;
+    if (header[0] != 0x7F || header[1] != 'E' || header[2] != 'L' || header[3] != 'F') return false;
+    const bool wide = header[4] == 2;         // ELFCLASS64
+    const bool littleEndian = header[5] == 1; // ELFDATA2LSB
+    const std::uint16_t machine = littleEndian ? static_cast<std::uint16_t>(header[18] | (header[19] << 8))
+                                               : static_cast<std::uint16_t>((header[18] << 8) | header[19]);
+    return wide && machine == kOwnMachine;
+}
+
+bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
+    runtime.libraryPath = Text(libraryPath);
+    runtime.binaryDirectory = binaryDirectoryOf(libraryPath);
+    // Global, as the JDK's own launcher loads it: the runtime's other libraries bind to it.
+    void* library = ::dlopen(toUtf8(libraryPath).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!library) return false;
+    runtime.getDefaultArgs = ::dlsym(library, "JNI_GetDefaultJavaVMInitArgs");
+    runtime.createVm = ::dlsym(library, "JNI_CreateJavaVM");
+    runtime.getCreatedVms = ::dlsym(library, "JNI_GetCreatedJavaVMs");
+    if (!runtime.getDefaultArgs || !runtime.createVm) {
+        ::dlclose(library);
+        runtime.getDefaultArgs = runtime.createVm = runtime.getCreatedVms = nullptr;
+        return false;
+    }
+    runtime.library = library;
+    return true;
+}
+
+void freeVmLibrary(void* library) noexcept {
+    if (library) ::dlclose(library);
+}
+
+} // namespace tavrelo

@@ -1,0 +1,117 @@
+#include <windows.h>
+
+#include <string>
+
+#include "launcher/java_runtime.h"
+#include "platform/os.h"
+#include "platform/system.h"
+#include "platform/win_text.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr const char16_t* kVmKinds[] = {u"bin\\client\\jvm.dll", u"bin\\server\\jvm.dll", u"bin\\classic\\jvm.dll",
+                                        u"bin\\hotspot\\jvm.dll"};
+
+// A file's version resource, or empty when it has none.
+std::string versionResource(TextView file) {
+    const Text name(file);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(wc(name), &ignored);
+    if (size == 0) return {};
+    std::string data(size, '\0');
+    if (!GetFileVersionInfoW(wc(name), 0, size, data.data())) return {};
+    return data;
+}
+
+// A string of the resource's StringFileInfo, or absent.
+std::optional<Text> versionString(std::string& resource, TextView block) {
+    if (resource.empty()) return std::nullopt;
+    void* value = nullptr;
+    UINT units = 0;
+    if (!VerQueryValueW(resource.data(), wc(Text(block)), &value, &units) || !value) return std::nullopt;
+    const auto* text = static_cast<const char16_t*>(value);
+    std::size_t length = 0;
+    while (length < units && text[length]) ++length;
+    return Text(text, length);
+}
+
+// "%04x".
+void appendHex4(Text& out, WORD value) {
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
+}
+
+} // namespace
+
+std::optional<Text> findVmLibrary(TextView home) {
+    for (const char16_t* kind : kVmKinds) {
+        for (const char16_t* prefix : {u"jre\\", u""}) {
+            Text path(home);
+            path += u'\\';
+            path += prefix;
+            path += kind;
+            if (os::pathExists(path)) return path;
+        }
+    }
+    return std::nullopt;
+}
+
+bool isVmLibrary64(TextView libraryPath) {
+    std::string resource = versionResource(libraryPath);
+    if (resource.empty()) return false;
+    void* translation = nullptr;
+    UINT bytes = 0;
+    if (!VerQueryValueW(resource.data(), L"\\VarFileInfo\\Translation", &translation, &bytes) || !translation ||
+        bytes < 4)
+        return false;
+    const auto* pair = static_cast<const WORD*>(translation);
+    Text block = u"\\StringFileInfo\\";
+    appendHex4(block, pair[0]);
+    appendHex4(block, pair[1]);
+    block += u"\\FileDescription";
+    const auto description = versionString(resource, block);
+    return description && description->find(u"64") != Text::npos;
+}
+
+RuntimeVersion readRuntimeVersion(TextView home) {
+    std::string resource = versionResource(Text(home) + u"\\bin\\java.exe");
+    if (const auto full = versionString(resource, u"\\StringFileInfo\\000004b0\\Full Version")) {
+        const RuntimeVersion version = parseRuntimeVersion(*full);
+        if (version.major >= 0) return version;
+    }
+    return releaseFileVersion(home);
+}
+
+bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
+    runtime.libraryPath = Text(libraryPath);
+    runtime.binaryDirectory = binaryDirectoryOf(libraryPath);
+    // The library's own dependencies lie in the runtime's binary directory, not beside us.
+    HMODULE library = nullptr;
+    if (hasSetDllDirectory()) {
+        setDllDirectory(runtime.binaryDirectory);
+        library = LoadLibraryW(wc(runtime.libraryPath));
+    } else {
+        const Text saved = os::currentDirectory();
+        (void)os::setCurrentDirectory(runtime.binaryDirectory);
+        library = LoadLibraryW(wc(runtime.libraryPath));
+        (void)os::setCurrentDirectory(saved);
+    }
+    if (!library) return false;
+    runtime.getDefaultArgs = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetDefaultJavaVMInitArgs"));
+    runtime.createVm = reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM"));
+    runtime.getCreatedVms = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetCreatedJavaVMs"));
+    if (!runtime.getDefaultArgs || !runtime.createVm) {
+        FreeLibrary(library);
+        runtime.getDefaultArgs = runtime.createVm = runtime.getCreatedVms = nullptr;
+        return false;
+    }
+    runtime.library = library;
+    return true;
+}
+
+void freeVmLibrary(void* library) noexcept {
+    if (library) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+} // namespace tavrelo
