@@ -31,7 +31,7 @@ endfunction()
 # `jar_file`. Extra arguments after SOURCES are the sources; MAIN_CLASS sets the manifest entry.
 function(tavrelo_java_archive target jar_file)
     cmake_parse_arguments(PARSE_ARGV 2 ARG "" "MAIN_CLASS" "SOURCES")
-    set(classes ${CMAKE_CURRENT_BINARY_DIR}/${target}_classes)
+    set(classes ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${target}.classes)
     get_filename_component(jar_directory ${jar_file} DIRECTORY)
     set(entry)
     if(ARG_MAIN_CLASS)

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing need (Debian packages) and creates the wine prefix under
-# build/. Safe to run again: it only does what is missing.
+# build/. Safe to run again: it only does what is missing. With --host, only what the Linux
+# build needs (no Windows compilers, no wine).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+host_only=0
+[ "${1:-}" = "--host" ] && host_only=1
 
-packages=(cmake ninja-build g++ default-jdk-headless googletest libgtest-dev
-          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-          wine wine64 wine32:i386 xvfb xauth)
+packages=(cmake ninja-build g++ default-jdk-headless googletest libgtest-dev)
+[ $host_only -eq 1 ] || packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+                                   wine wine64 wine32:i386 xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -15,11 +18,16 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ $host_only -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if [ $host_only -eq 1 ]; then
+    echo "setup: ready (host)"
+    exit 0
 fi
 
 prefix=${TAVRELO_WINEPREFIX:-$here/build/wineprefix}

@@ -14,3 +14,7 @@ target_compile_definitions(jvm_tests PRIVATE
     TAVRELO_NOT_A_JVM="$<TARGET_FILE:not_a_jvm>"
     TAVRELO_JDK_HOME="${TAVRELO_JDK_HOME}")
 add_dependencies(jvm_tests java_fixtures Tavrelo_console not_a_jvm)
+
+# The timer of scripts/bench-launch.sh.
+add_executable(launch_timer ${CMAKE_SOURCE_DIR}/tests/bench/launch_timer.cpp)
+tavrelo_project_flags(launch_timer)

@@ -106,21 +106,5 @@ TEST(VmOptions, QuotesAndBlanksAroundOptionsAreRemovedEmptyOnesDropped) {
     EXPECT_EQ(set.options[5], fixedOption(FixedOption::ReducedSignals));
 }
 
-TEST(VmOptions, FixedTextsAreTheOnesTheVmUnderstands) {
-    EXPECT_STREQ(fixedOption(FixedOption::ClassPath), "-Djava.class.path=");
-    EXPECT_STREQ(fixedOption(FixedOption::LibraryPath), "-Djava.library.path=");
-    EXPECT_STREQ(fixedOption(FixedOption::ReducedSignals), "-Xrs");
-    EXPECT_STREQ(fixedOption(FixedOption::ExitHook), "exit");
-    EXPECT_EQ(std::string(fixedOption(FixedOption::LauncherDirectory)).rfind("-D", 0), 0u);
-}
-
-TEST(VmLibraryPaths, BinaryDirectoryDropsTwoComponents) {
-    if (os::kPathSeparator == u'\\') {
-        EXPECT_EQ(binaryDirectoryOf(u"C:\\Java\\jre\\bin\\server\\jvm.dll"), u"C:\\Java\\jre\\bin");
-    }
-    EXPECT_EQ(binaryDirectoryOf(u"/usr/lib/jvm/x/lib/server/libjvm.so"), u"/usr/lib/jvm/x/lib");
-    EXPECT_EQ(binaryDirectoryOf(u"jvm.dll"), u"");
-}
-
 } // namespace
 } // namespace tavrelo
