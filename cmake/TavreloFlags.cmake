@@ -12,10 +12,12 @@ if(WIN32)
     add_link_options(-static -Wl,--gc-sections)
 endif()
 
-# A deliverable program: static, size-optimised and stripped on Windows.
+# A deliverable program: static, size-optimised and stripped on Windows, with our own small
+# terminate handler in place of the library's verbose one.
 function(tavrelo_deliverable target)
     tavrelo_project_flags(${target})
     if(WIN32)
+        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/apps/common/terminate_handler_win.cpp)
         target_compile_options(${target} PRIVATE -Os)
         target_link_options(${target} PRIVATE -s -municode)
     endif()
