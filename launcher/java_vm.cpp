@@ -26,7 +26,8 @@ jint interfaceVersionFor(RuntimeVersion version) noexcept {
     return JNI_VERSION_1_2;
 }
 
-// The option array lives as long as the process: the VM may keep pointers into it.
+// The option array of the VM this process creates: it lives as long as the process, as the VM
+// may keep pointers into it.
 struct OptionStorage {
     VmOptionSet set;
     std::vector<JavaVMOption> array;
@@ -61,7 +62,9 @@ bool joinExistingVm(JavaRuntime& runtime) {
     return true;
 }
 
-bool startVm(JavaRuntime& runtime) {
+// Loads the library and creates or joins the VM; `keptBack` receives the properties to set
+// through Java afterwards.
+bool startVm(JavaRuntime& runtime, std::vector<Text>& keptBack) {
     const VmLaunchValues& values = runtime.values;
     if (!runtime.library && !loadVmLibrary(runtime, values.libraryPath)) return false;
     if (runtime.vm.load(std::memory_order_acquire)) return true;
@@ -72,30 +75,29 @@ bool startVm(JavaRuntime& runtime) {
     }
     if (featureRelease(runtime.version) <= 1) return false; // unknown, or 1.1 and older
 
-    OptionStorage& storage = optionStorage();
-    storage.set =
+    VmOptionSet set =
         buildVmOptions(values.optionString, values.classPath, values.launcherDirectory, values.classPathOption);
-    storage.array.clear();
-    for (std::string& option : storage.set.options) storage.array.push_back(JavaVMOption{option.data(), nullptr});
-    storage.array.push_back(JavaVMOption{const_cast<char*>(fixedOption(FixedOption::ExitHook)), cleanUpHookFunction()});
-
+    keptBack = set.keptBack;
     JavaVMInitArgs arguments{};
     arguments.version = interfaceVersionFor(runtime.version);
     runtime.interfaceVersion = arguments.version;
     entryPoint<GetDefaultArgsFunction>(runtime.getDefaultArgs)(&arguments);
+    if (joinExistingVm(runtime)) return true;
+
+    OptionStorage& storage = optionStorage();
+    storage.set = std::move(set);
+    storage.array.clear();
+    for (std::string& option : storage.set.options) storage.array.push_back(JavaVMOption{option.data(), nullptr});
+    storage.array.push_back(JavaVMOption{const_cast<char*>(fixedOption(FixedOption::ExitHook)), cleanUpHookFunction()});
     arguments.version = runtime.interfaceVersion;
     arguments.nOptions = static_cast<jint>(storage.array.size());
     arguments.options = storage.array.data();
     arguments.ignoreUnrecognized = JNI_TRUE;
-
-    if (!joinExistingVm(runtime)) {
-        JavaVM* vm = nullptr;
-        JNIEnv* env = nullptr;
-        if (entryPoint<CreateVmFunction>(runtime.createVm)(&vm, reinterpret_cast<void**>(&env), &arguments) < 0 || !vm)
-            return false;
-        runtime.vm.store(vm, std::memory_order_release);
-    }
-    runtime.ended.store(false, std::memory_order_release);
+    JavaVM* vm = nullptr;
+    JNIEnv* env = nullptr;
+    if (entryPoint<CreateVmFunction>(runtime.createVm)(&vm, reinterpret_cast<void**>(&env), &arguments) < 0 || !vm)
+        return false;
+    runtime.vm.store(vm, std::memory_order_release);
     return true;
 }
 
@@ -111,15 +113,17 @@ bool createJavaVm(const VmLaunchValues& values) {
         runtime.version = RuntimeVersion{};
     }
     setMainClassName({});
-    if (!startVm(runtime)) {
+    std::vector<Text> keptBack;
+    if (!startVm(runtime, keptBack)) {
         if (runtime.library) freeVmLibrary(runtime.library);
         runtime.library = nullptr;
         runtime.ended.store(true, std::memory_order_release);
         showMessage(kCantRunMessage, kBoxOk);
         return false;
     }
+    runtime.ended.store(false, std::memory_order_release);
     installConsoleHandler();
-    setKeptBackProperties(optionStorage().set.keptBack);
+    setKeptBackProperties(keptBack);
     return true;
 }
 
