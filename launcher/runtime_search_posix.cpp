@@ -19,11 +19,11 @@ std::optional<FoundRuntime> qualified(const Text& home, const std::optional<Runt
     return FoundRuntime{home, version};
 }
 
-// The runtime home of the first "java" on PATH: two levels above the program itself, links
-// resolved (distributions reach it through /usr/bin and the alternatives links).
-Text homeOfJavaOnPath() {
+// The runtime around the first "java" on PATH that has one: two levels above the program itself,
+// links resolved (distributions reach it through /usr/bin and the alternatives links).
+std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& required) {
     const auto path = os::environmentValue(u"PATH");
-    if (!path) return {};
+    if (!path) return std::nullopt;
     TextView rest = *path;
     for (;;) {
         const std::size_t cut = rest.find(u':');
@@ -31,12 +31,10 @@ Text homeOfJavaOnPath() {
         if (!directory.empty()) {
             const std::string program = toUtf8(directory) + "/java";
             char resolved[PATH_MAX];
-            if (::access(program.c_str(), X_OK) == 0 && ::realpath(program.c_str(), resolved)) {
-                Text home = binaryDirectoryOf(fromUtf8(resolved));
-                if (!home.empty()) return home;
-            }
+            if (::access(program.c_str(), X_OK) == 0 && ::realpath(program.c_str(), resolved))
+                if (auto found = qualified(binaryDirectoryOf(fromUtf8(resolved)), required)) return found;
         }
-        if (cut == TextView::npos) return {};
+        if (cut == TextView::npos) return std::nullopt;
         rest = rest.substr(cut + 1);
     }
 }
@@ -46,7 +44,7 @@ Text homeOfJavaOnPath() {
 std::optional<FoundRuntime> locateSystemRuntime(const std::optional<RuntimeVersion>& required, const RuntimeRegistry&) {
     if (const auto javaHome = os::environmentValue(u"JAVA_HOME"))
         if (auto found = qualified(*javaHome, required)) return found;
-    if (auto found = qualified(homeOfJavaOnPath(), required)) return found;
+    if (auto found = fromPath(required)) return found;
     return qualified(kDistributionDefault, required);
 }
 

@@ -231,7 +231,7 @@ TEST(VmLibrary, WidthFromTheVersionDescription) {
     EXPECT_FALSE(isVmLibrary64(fixture(u"missing.dll")));
 }
 
-TEST(VmLibrary, RuntimeVersionFromJavaExeElseTheReleaseFile) {
+TEST(VmLibrary, RuntimeVersionFromTheJavaProgramElseTheReleaseFile) {
     TempDir runtimes;
     place(u"java17.exe", runtimes, u"current/bin/java.exe");
     place(u"java18.exe", runtimes, u"classic/bin/java.exe");
