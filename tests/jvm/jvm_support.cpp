@@ -37,11 +37,12 @@ void ensureJavaVm() {
 
 namespace {
 
-std::string drain(int fd, std::string& into) {
+// Reads what is there; false at the end of the stream.
+bool drain(int fd, std::string& into) {
     char buffer[4096];
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) into.append(buffer, static_cast<std::size_t>(n));
-    return n > 0 ? std::string() : std::string("eof");
+    return n > 0;
 }
 
 } // namespace
@@ -82,8 +83,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         pollfd fds[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
         const int ready = ::poll(fds, 2, 200);
         if (ready > 0) {
-            if (fds[0].revents && !drain(out[0], result.out).empty()) outOpen = false;
-            if (fds[1].revents && !drain(err[0], result.err).empty()) errOpen = false;
+            if (fds[0].revents && !drain(out[0], result.out)) outOpen = false;
+            if (fds[1].revents && !drain(err[0], result.err)) errOpen = false;
         }
         if (!killed && std::chrono::steady_clock::now() > deadline) {
             ::kill(child, SIGKILL);
