@@ -11,8 +11,8 @@
 
 namespace tavrelo::standin::test {
 
-// Where the build put the stand-in (TAVRELO_STANDIN_DIR) and the launchers (TAVRELO_APPS_DIR),
-// as Windows paths. Empty when the variable is not set.
+// Where the build put the stand-in (TAVRELO_STANDIN_DIR, else the test program's directory) and
+// the launchers (TAVRELO_APPS_DIR, else the tree's apps directory), as Windows paths.
 [[nodiscard]] Text standinDirectory();
 [[nodiscard]] Text appsDirectory();
 

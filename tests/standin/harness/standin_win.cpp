@@ -65,12 +65,21 @@ void put32(std::string& out, std::uint32_t v) {
 
 } // namespace
 
+// The test programs are built in the stand-in's own build directory, two below the tree's root.
+Text testProgramDirectory() {
+    Text path = os::moduleFileName(nullptr);
+    const std::size_t cut = path.rfind(u'\\');
+    return cut == Text::npos ? Text() : path.substr(0, cut);
+}
+
 Text standinDirectory() {
-    return environmentPath(u"TAVRELO_STANDIN_DIR");
+    const Text configured = environmentPath(u"TAVRELO_STANDIN_DIR");
+    return configured.empty() ? testProgramDirectory() : configured;
 }
 
 Text appsDirectory() {
-    return environmentPath(u"TAVRELO_APPS_DIR");
+    const Text configured = environmentPath(u"TAVRELO_APPS_DIR");
+    return configured.empty() ? testProgramDirectory() + u"\\..\\..\\apps" : configured;
 }
 
 bool installJre(TextView home, std::string_view layout) {

@@ -1,0 +1,283 @@
+// The real Tavrelo_console.exe and Tavrelo.exe, copied and renamed as a user would, run against
+// the stand-in Java runtime: what main receives, the exit status, and every message box.
+#include <gtest/gtest.h>
+
+#include "harness/box_driver.h"
+#include "harness/process.h"
+#include "harness/standin.h"
+#include "platform/messages.h"
+#include "platform/os.h"
+#include "resources/resource_writer.h"
+#include "resources/resources.h"
+#include "test_language.h"
+#include "test_programs.h"
+#include "test_support.h"
+
+namespace tavrelo::standin::test {
+namespace {
+
+constexpr char kApp[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    print "main ran"
+)";
+
+// An application directory: launcher copies, their properties, and a stand-in jre beside them.
+class AppDirectory {
+public:
+    explicit AppDirectory(std::string_view layout = "jre", std::string_view scenario = kApp) {
+        if (!layout.empty()) {
+            EXPECT_TRUE(installJre(jreHome(), layout)) << "the stand-in jre layout is missing";
+            EXPECT_TRUE(writeScenario(jreHome(), scenario));
+        }
+    }
+    Text jreHome() const { return dir / u"jre"; }
+    Text launcher(TextView name, TextView deliverable = u"Tavrelo_console.exe") const {
+        const Text path = dir / name;
+        EXPECT_TRUE(installLauncher(path, deliverable)) << "the launchers are not built";
+        return path;
+    }
+    void properties(std::string_view text, TextView name = u"Demo.properties") const {
+        ASSERT_TRUE(os::writeFile(dir / name, text));
+    }
+    ProcessResult run(const Text& program, TextView arguments, BoxDriver* driver = nullptr) const {
+        return runProcess(program, arguments, dir.path(), 60000, driver);
+    }
+    CallLog log() const { return CallLog::read(jreHome()); }
+    std::vector<std::string> options() const {
+        std::vector<std::string> out;
+        for (const LogLine& l : log().find("option")) out.push_back(l.details);
+        return out;
+    }
+
+    tavrelo::test::TempDir dir;
+};
+
+bool hasOption(const std::vector<std::string>& options, std::string_view wanted) {
+    for (const std::string& o : options)
+        if (o == wanted) return true;
+    return false;
+}
+
+std::string optionStarting(const std::vector<std::string>& options, std::string_view prefix) {
+    for (const std::string& o : options)
+        if (o.rfind(prefix, 0) == 0) return o;
+    return {};
+}
+
+std::u16string messageText(int number, std::initializer_list<FormatArg> args = {}) {
+    const auto built = buildMessage(number, args);
+    return built ? built->text : std::u16string();
+}
+
+// ---- Running the application -------------------------------------------------------------------
+
+TEST(LauncherEndToEnd, ConsoleLauncherRunsMainWithItsArgumentsAndOptions) {
+    AppDirectory app;
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("MainClass=demo.App\r\nPersonalOptions=-Dsource=file -Dfile.only=1\r\n");
+    ASSERT_TRUE(writeScrambledText(demo, kBinConfiguration, u"PersonalOptions=-Dsource=embedded -Xmx64m"));
+
+    BoxDriver driver;
+    const ProcessResult r = app.run(demo, u"a \"b c\"", &driver);
+    ASSERT_TRUE(r.started);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 1u) << r.err;
+    EXPECT_EQ(r.out, "main ran\r\n");
+    EXPECT_TRUE(driver.boxes().empty());
+
+    const CallLog log = app.log();
+    const auto main = log.find("call", "demo.App.main(");
+    ASSERT_EQ(main.size(), 1u) << log.text();
+    EXPECT_EQ(main[0].details, "demo.App.main([Ljava/lang/String;)V ([\"a\", \"b c\"])");
+    EXPECT_EQ(main[0].thread, "main");
+    const std::vector<std::string> options = app.options();
+    // The class path holds the launcher's directory; the embedded options replace the file's.
+    const std::string classPath = optionStarting(options, "-Djava.class.path=");
+    EXPECT_NE(classPath.find(toUtf8(app.dir.path())), std::string::npos) << classPath;
+    EXPECT_TRUE(hasOption(options, "-Dtavrelo.isConsole=1")) << log.text();
+    EXPECT_TRUE(hasOption(options, "-Dsource=embedded"));
+    EXPECT_TRUE(hasOption(options, "-Xmx64m"));
+    EXPECT_FALSE(hasOption(options, "-Dsource=file"));
+    EXPECT_FALSE(hasOption(options, "-Dfile.only=1"));
+    EXPECT_TRUE(log.has("destroyed"));
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+TEST(LauncherEndToEnd, SystemExitStatusBecomesTheProcessStatus) {
+    AppDirectory app("jre", R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    exit 5
+)");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("MainClass=demo.App\r\n");
+    const ProcessResult r = app.run(demo, u"");
+    EXPECT_EQ(r.exitCode, 5u);
+    const CallLog log = app.log();
+    EXPECT_TRUE(log.has("exit", "5 (exit hook)")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+TEST(LauncherEndToEnd, WindowLauncherRunsMainWithoutTheConsoleMarker) {
+    AppDirectory app;
+    const Text demo = app.launcher(u"Demo.exe", u"Tavrelo.exe");
+    app.properties("MainClass=demo.App\r\nMainArgs=-x\r\n");
+    const ProcessResult r = app.run(demo, u"in.txt");
+    EXPECT_EQ(r.exitCode, 1u);
+    const CallLog log = app.log();
+    EXPECT_TRUE(log.has("call", "demo.App.main([Ljava/lang/String;)V ([\"in.txt\", \"-x\"])")) << log.text();
+    EXPECT_FALSE(hasOption(app.options(), "-Dtavrelo.isConsole=1"));
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+TEST(LauncherEndToEnd, AnExceptionEscapingMainIsPrintedAndTheRunCounts) {
+    AppDirectory app("jre", R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    throw java.lang.IllegalStateException "broken"
+)");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("MainClass=demo.App\r\n");
+    const ProcessResult r = app.run(demo, u"");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.err.find("Exception in thread \"main\" java.lang.IllegalStateException: broken"), std::string::npos) << r.err;
+    EXPECT_EQ(app.log().errors(), std::vector<std::string>{}) << app.log().text();
+}
+
+TEST(LauncherEndToEnd, RuntimeVariantsThatStillRun) {
+    // Without the optional JNI_GetCreatedJavaVMs, with an older runtime, and with the library
+    // under jre\bin\client.
+    for (const char* layout : {"jre-nocreated", "jre-java6", "jre-client"}) {
+        SCOPED_TRACE(layout);
+        AppDirectory app(layout);
+        const Text demo = app.launcher(u"Demo_console.exe");
+        app.properties("MainClass=demo.App\r\n");
+        const ProcessResult r = app.run(demo, u"");
+        EXPECT_EQ(r.exitCode, 1u) << r.err;
+        EXPECT_TRUE(app.log().has("call", "demo.App.main(")) << app.log().text();
+        EXPECT_EQ(app.log().errors(), std::vector<std::string>{}) << app.log().text();
+    }
+}
+
+// ---- No runtime ---------------------------------------------------------------------------------
+
+TEST(NoRuntimeEndToEnd, ThePromptNamesTheConfiguredVersionAndNoEndsTheLaunch) {
+    for (const bool french : {false, true}) {
+        SCOPED_TRACE(french ? "French" : "English");
+        tavrelo::test::ScopedLanguage language(french);
+        AppDirectory app("");
+        const Text demo = app.launcher(u"Demo_console.exe");
+        app.properties("JREversion=1.8\r\nURL_InstallJRE=http://example.invalid/jre\r\n");
+        BoxDriver driver({kIdNo});
+        const ProcessResult r = app.run(demo, u"", &driver);
+        EXPECT_EQ(r.exitCode, 0u);
+        const auto boxes = driver.boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, u"Java Runtime Environment (JRE)");
+        EXPECT_EQ(boxes[0].text, french ? u"Java 1.8 n'est pas installé !\n\nVoulez-vous l'installer ?"
+                                        : u"Java 1.8 isn't installed !\n\nDo you want to install it ?");
+        EXPECT_EQ(boxes[0].style(), kBoxYesNo | kBoxStop);
+        EXPECT_TRUE(boxes[0].expected);
+    }
+}
+
+TEST(NoRuntimeEndToEnd, DisplayBoxInstallZeroOpensThePageWithoutAsking) {
+    AppDirectory app("");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    // The "browser" records how it was started.
+    const Text recorder = standinDirectory() + u"\\..\\tool_recorder.exe";
+    ASSERT_TRUE(tavrelo::test::copyFile(recorder, app.dir / u"browser.exe"));
+    app.properties("Display_BoxInstall=0\r\nURL_InstallJRE=http://example.invalid/jre\r\nPathBrowser=browser.exe\r\n");
+    BoxDriver driver;
+    const ProcessResult r = app.run(demo, u"", &driver);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(driver.boxes().empty());
+    std::string record;
+    for (int i = 0; i < 100 && !os::readFile(app.dir / u"tool-record.txt", record); ++i) os::sleepMs(100);
+    const Text line = Text(reinterpret_cast<const char16_t*>(record.data()), record.size() / 2);
+    EXPECT_NE(line.find(u"iexplore http://example.invalid/jre"), Text::npos) << toUtf8(line);
+}
+
+// ---- Launches that stop with a message ---------------------------------------------------------
+
+struct Refusal {
+    const char* layout;
+    int message;
+    unsigned style;
+};
+
+TEST(LauncherFailureEndToEnd, UnsuitableRuntimesAreRefusedWithTheirMessage) {
+    tavrelo::test::ScopedLanguage english(false);
+    const Refusal refusals[] = {
+        {"jre-x86", 31, kBoxWarning},      // 32-bit description
+        {"jre-noversion", 31, kBoxWarning}, // no description at all
+        {"jre-noentry", 5, kBoxOk},        // no invocation entry points
+        {"jre-nojava", 5, kBoxOk},         // no version to be read
+        {"jre-java11", 5, kBoxOk},         // 1.1 is too old
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.layout);
+        AppDirectory app(refusal.layout);
+        const Text demo = app.launcher(u"Demo_console.exe");
+        app.properties("MainClass=demo.App\r\n");
+        BoxDriver driver({kIdOk});
+        const ProcessResult r = app.run(demo, u"", &driver);
+        EXPECT_EQ(r.exitCode, 0u);
+        const auto boxes = driver.boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, u"JVM");
+        EXPECT_EQ(boxes[0].text, refusal.message == 31 ? messageText(31, {u"x86", u"x64"}) : messageText(refusal.message));
+        EXPECT_EQ(boxes[0].style(), refusal.style);
+        EXPECT_FALSE(app.log().has("created")) << app.log().text();
+    }
+}
+
+TEST(LauncherFailureEndToEnd, AMissingMainClassOrMainMethodIsReported) {
+    tavrelo::test::ScopedLanguage english(false);
+    AppDirectory app("jre", R"(
+class demo.NoMain
+  method helper ()V
+)");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("MainClass=demo.Missing\r\n");
+    BoxDriver driver({kIdOk, kIdOk});
+    EXPECT_EQ(app.run(demo, u"", &driver).exitCode, 0u);
+    app.properties("MainClass=demo.NoMain\r\n");
+    EXPECT_EQ(app.run(demo, u"", &driver).exitCode, 0u);
+    const auto boxes = driver.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, u"JVM");
+    EXPECT_EQ(boxes[0].text, u"Can't find main class \"demo.Missing\"");
+    EXPECT_EQ(boxes[0].style(), kBoxOk);
+    EXPECT_EQ(boxes[1].text, u"Can't find main method");
+    const CallLog log = app.log();
+    EXPECT_TRUE(log.has("class-missing", "demo/Missing")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+TEST(LauncherFailureEndToEnd, TheDeliveryNameAsksForARenameOnceARuntimeIsFound) {
+    tavrelo::test::ScopedLanguage english(false);
+    AppDirectory app;
+    const Text unrenamed = app.launcher(u"Tavrelo_console.exe");
+    BoxDriver driver({kIdOk});
+    EXPECT_EQ(app.run(unrenamed, u"", &driver).exitCode, 0u);
+    const auto boxes = driver.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, u"Tavrelo");
+    EXPECT_EQ(boxes[0].text, messageText(26));
+    EXPECT_EQ(boxes[0].text.rfind(u"You must rename Tavrelo with the same name of your main .CLASS or .JAR", 0), 0u);
+    EXPECT_EQ(boxes[0].style(), kBoxWarning);
+    EXPECT_FALSE(app.log().has("created"));
+
+    // Without a runtime the installation prompt comes first.
+    AppDirectory bare("");
+    const Text bareLauncher = bare.launcher(u"Tavrelo_console.exe");
+    BoxDriver asked({kIdNo});
+    EXPECT_EQ(bare.run(bareLauncher, u"", &asked).exitCode, 0u);
+    ASSERT_EQ(asked.boxes().size(), 1u);
+    EXPECT_EQ(asked.boxes()[0].caption, u"Java Runtime Environment (JRE)");
+}
+
+} // namespace
+} // namespace tavrelo::standin::test
