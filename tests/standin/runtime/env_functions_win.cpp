@@ -137,8 +137,9 @@ Value callMethod(JNIEnv* env, const char* function, CallKind kind, char expected
         if (method->name == "<init>") logError(std::string(function) + ": calls a constructor; use NewObject");
         if (kind == CallKind::Static) {
             Klass* klass = classArgLocked(static_cast<jclass>(target), function);
+            if (!klass) return zeroValue(method->result); // already reported
             if (!method->isStatic) logError(std::string(function) + ": " + describe(method) + " is not static");
-            if (klass && !klass->isSubclassOf(method->owner))
+            if (!klass->isSubclassOf(method->owner))
                 logError(std::string(function) + ": " + describe(method) + " called on class " + klass->javaName());
         } else {
             bool ok = true;

@@ -114,5 +114,17 @@ TEST(MessageBoxDriver, ABoxBeyondTheAnswersIsClosedAndMarkedUnexpected) {
     EXPECT_EQ(boxes[1].pressed, kIdNo);
 }
 
+TEST(MessageBoxDriver, AnswersTheBoxesOfTheProcessesTheWatchedOneStarts) {
+    BoxDriver driver({kIdYes});
+    tavrelo::test::TempDir dir;
+    const ProcessResult r = runProcess(helperProgram(u"standin_box_helper.exe"),
+                                       u"--child 36 \"Elevated section\" \"Run as administrator ?\"", dir.path(), 30000,
+                                       &driver);
+    EXPECT_EQ(r.exitCode, 6u);
+    ASSERT_EQ(driver.boxes().size(), 1u);
+    EXPECT_EQ(driver.boxes()[0].caption, u"Elevated section");
+    EXPECT_EQ(driver.boxes()[0].style(), 0x24u);
+}
+
 } // namespace
 } // namespace tavrelo::standin::test
