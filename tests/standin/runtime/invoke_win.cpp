@@ -160,6 +160,20 @@ Value runScript(JavaThread* thread, Method* method, std::vector<Value>& args) {
             fillRectLocked(firstGraphics(args), s.x, s.y, s.w, s.h, s.argb);
             break;
         }
+        case Statement::Kind::Await: {
+            Method* target = nullptr;
+            {
+                VmGuard guard;
+                Klass* klass = findClassLocked(s.target);
+                target = klass ? klass->declared(s.method, s.signature) : nullptr;
+            }
+            if (!target) break;
+            const DWORD start = GetTickCount();
+            while (target->calls == 0 && GetTickCount() - start < static_cast<DWORD>(s.number)) Sleep(10);
+            if (target->calls == 0)
+                logLine("await-timeout", describe(target) + " was not called within " + std::to_string(s.number) + " ms");
+            break;
+        }
         case Statement::Kind::Invoke: {
             Method* target = nullptr;
             std::vector<Value> callArgs;
@@ -286,6 +300,7 @@ Value invokeMethod(JavaThread* thread, Method* method, Ref self, std::vector<Val
     if (method->isNative) return callNative(thread, method, args);
     if (method->script) {
         logLine("call", head);
+        ++method->calls;
         Value result = runScript(thread, method, args);
         VmGuard guard;
         if (thread->pending)

@@ -138,6 +138,7 @@ struct Method {
     const ScriptMethod* script = nullptr;
     std::atomic<void*> nativeCode{nullptr};
     std::atomic<std::size_t> sequenceAt{0};
+    std::atomic<long> calls{0}; // how often it was called (scenario methods)
 };
 
 struct StaticField {

@@ -451,10 +451,12 @@ private:
             }
             return true;
         }
-        if (head == "invoke") {
-            s.kind = Statement::Kind::Invoke;
-            if (w.size() < 2 || tokens[1].quoted) {
-                error = "write: invoke <method or Class.method> [arguments]";
+        if (head == "invoke" || head == "await") {
+            const bool await = head == "await";
+            s.kind = await ? Statement::Kind::Await : Statement::Kind::Invoke;
+            if (w.size() < 2 || tokens[1].quoted || (await && (w.size() != 3 || !parseNumber(w[2], s.number) || s.number < 0))) {
+                error = await ? "write: await <method or Class.method> <milliseconds>"
+                              : "write: invoke <method or Class.method> [arguments]";
                 return false;
             }
             const std::size_t dot = w[1].rfind('.');
@@ -465,6 +467,7 @@ private:
                 s.target = internalName(w[1].substr(0, dot));
                 s.method = w[1].substr(dot + 1);
             }
+            if (await) return true;
             ValueReader reader(tokens, 2);
             while (!reader.atEnd()) {
                 ScriptValue v;
@@ -508,12 +511,13 @@ private:
         return false;
     }
 
-    // `invoke` may name a method declared further down, so its target is resolved at the end.
+    // `invoke` and `await` may name a method declared further down: they are resolved at the end.
     void resolveInvocations() {
         for (ScriptClass& c : scenario_.classes)
             for (ScriptMethod& m : c.methods)
                 for (Statement& s : m.body) {
-                    if (s.kind != Statement::Kind::Invoke) continue;
+                    if (s.kind != Statement::Kind::Invoke && s.kind != Statement::Kind::Await) continue;
+                    const char* what = s.kind == Statement::Kind::Invoke ? "invoke" : "await";
                     const ScriptMethod* found = nullptr;
                     int count = 0;
                     for (const ScriptClass& target : scenario_.classes) {
@@ -525,11 +529,12 @@ private:
                             }
                     }
                     if (count != 1) {
-                        fail(s.line, count == 0 ? "invoke names no method of the scenario: " + s.target + "." + s.method
-                                                : "invoke names an overloaded method: " + s.method);
+                        fail(s.line, count == 0 ? std::string(what) + " names no method of the scenario: " + s.target + "." + s.method
+                                                : std::string(what) + " names an overloaded method: " + s.method);
                         continue;
                     }
                     s.signature = found->signature;
+                    if (s.kind == Statement::Kind::Await) continue;
                     std::vector<std::string> params;
                     std::string result;
                     (void)splitSignature(found->signature, params, result);

@@ -25,16 +25,16 @@ struct ScriptValue {
 };
 
 struct Statement {
-    enum class Kind { Return, Sequence, Throw, Print, ErrorPrint, Sleep, Exit, Invoke, Start, Fill };
+    enum class Kind { Return, Sequence, Throw, Print, ErrorPrint, Sleep, Exit, Invoke, Start, Fill, Await };
     Kind kind = Kind::Return;
     int line = 0;
     std::vector<ScriptValue> values; // return value(s), invoke arguments
-    std::string target;              // exception class, invoked class (internal form), thread name
-    std::string method;              // invoked method
-    std::string signature;           // invoked method's signature (resolved after parsing)
+    std::string target;              // exception class, invoked or awaited class (internal form), thread name
+    std::string method;              // invoked or awaited method
+    std::string signature;           // its signature (resolved after parsing)
     std::u16string text;             // printed text, exception message
     bool hasText = false;
-    long long number = 0;            // milliseconds, exit status, thread lifetime
+    long long number = 0;            // milliseconds, exit status, thread lifetime, await limit
     bool daemon = false;
     int x = 0, y = 0, w = 0, h = 0;  // fill
     std::uint32_t argb = 0;

@@ -410,6 +410,39 @@ class demo.App
     EXPECT_NE(rt.errors()[0].find("AttachCurrentThread: after DestroyJavaVM"), std::string::npos);
 }
 
+TEST(StandinRuntime, AwaitHoldsAMethodUntilTheLauncherCallsAnother) {
+    LoadedRuntime rt(R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    await serviceStop 10000
+    await serviceNeverCalled 100
+  method serviceStop ()V
+  method serviceNeverCalled ()V
+)");
+    ASSERT_EQ(rt.start(), JNI_OK);
+    std::atomic<bool> returned{false};
+    std::thread runner([&] {
+        JNIEnv* env = nullptr;
+        rt.vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+        jclass app = env->FindClass("demo/App");
+        env->CallStaticVoidMethod(app, env->GetStaticMethodID(app, "main", "([Ljava/lang/String;)V"), nullptr);
+        returned = true;
+        env->DeleteLocalRef(app);
+        rt.vm->DetachCurrentThread();
+    });
+    Sleep(300);
+    EXPECT_FALSE(returned);
+    JNIEnv* env = rt.env;
+    jclass app = env->FindClass("demo/App");
+    env->CallStaticVoidMethod(app, env->GetStaticMethodID(app, "serviceStop", "()V"));
+    runner.join();
+    EXPECT_TRUE(returned);
+    const CallLog log = rt.log();
+    EXPECT_TRUE(log.has("await-timeout", "demo.App.serviceNeverCalled()V was not called within 100 ms")) << log.text();
+    EXPECT_FALSE(log.has("await-timeout", "serviceStop"));
+    EXPECT_EQ(rt.errors(), std::vector<std::string>{}) << log.text();
+}
+
 TEST(StandinRuntime, ScenarioMistakesAreReportedWithTheirLine) {
     LoadedRuntime rt(R"(class demo.App
   method main ([Ljava/lang/String;)V
