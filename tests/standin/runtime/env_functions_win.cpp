@@ -801,7 +801,7 @@ jsize JNICALL GetStringUTFLength(JNIEnv* env, jstring s) {
     return text ? static_cast<jsize>(toModifiedUtf8(*text).size()) : 0;
 }
 
-// The copy has no terminating NUL, as the JNI specification allows: the two units after the text
+// The copy has no terminating NUL (JNI does not promise one): the two units after the text
 // are U+FFFF, so a caller that relies on a terminator shows it.
 const jchar* stringChars(JNIEnv* env, const char* function, jstring s, jboolean* isCopy) {
     if (!enter(env, function)) return nullptr;

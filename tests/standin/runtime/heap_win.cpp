@@ -210,9 +210,7 @@ void defineScenarioClasses() {
         auto klass = std::make_unique<Klass>();
         klass->name = sc.name;
         klass->super = object;
-        Klass* raw = klass.get();
         v.classes.emplace(sc.name, std::move(klass));
-        (void)raw;
     }
     for (const ScriptClass& sc : v.scenario.classes) {
         Klass* klass = findClassLocked(sc.name);

@@ -5,6 +5,7 @@
 // not need): looking it up is an error in the log.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/formats.h"
