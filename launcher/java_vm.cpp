@@ -137,9 +137,8 @@ void shutdownJavaVm(bool destroy) {
         vm->DetachCurrentThread();
         vm->DestroyJavaVM();
     }
-    // A VM left running still executes its library's code.
-    if (runtime.library && (!vm || destroy)) freeVmLibrary(runtime.library);
-    if (!vm || destroy) runtime.library = nullptr;
+    // The library stays loaded: a VM left running still executes its code, and even a destroyed
+    // one leaves daemon threads parked inside it, which unloading would pull the ground from.
     runtime.vm.store(nullptr, std::memory_order_release);
     runtime.ended.store(true, std::memory_order_release);
     os::setLauncherEnding();
