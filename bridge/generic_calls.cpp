@@ -161,15 +161,18 @@ jobject newObject(const char* className, const char* parameters, ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, true, "<init>", methodSignature(parameters, "V"))) return nullptr;
+        // When the constructor throws, the VM keeps a local reference to the object it had
+        // allocated, and gives the caller none to delete: a frame of its own lets it go.
+        if (target.env->PushLocalFrame(1) != JNI_OK) {
+            clearJavaException(target.env);
+            return nullptr;
+        }
         va_list arguments;
         va_start(arguments, parameters);
         jobject result = target.env->NewObjectV(target.owner.get(), target.method, arguments);
         va_end(arguments);
-        if (clearJavaException(target.env) && result) {
-            target.env->DeleteLocalRef(result);
-            result = nullptr;
-        }
-        return result;
+        if (clearJavaException(target.env)) result = nullptr;
+        return target.env->PopLocalFrame(result);
     } catch (...) {
         return nullptr;
     }

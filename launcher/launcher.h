@@ -133,6 +133,8 @@ void applyEmbeddedText(Configuration& config, TextView text);
 
 // Words of an argument or option string (spaces outside double quotes separate them).
 [[nodiscard]] std::vector<Text> splitWords(TextView text);
+// The same rule with another separator (a path list: the platform's list separator).
+[[nodiscard]] std::vector<Text> splitWordsAt(TextView text, char16_t separator);
 
 struct ClassPathParts {
     Text classPath;       // for the JVM, joined with the platform's list separator

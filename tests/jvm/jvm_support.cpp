@@ -31,6 +31,8 @@ void ensureJavaVm() {
     values.libraryPath = *library;
     values.classPath = fromUtf8(TAVRELO_FIXTURE_JAR);
     values.baseName = u"Tests";
+    // Options of a test that runs this program again in a VM of its own (e.g. -Xcheck:jni).
+    if (const char* options = std::getenv("TAVRELO_TEST_VM_OPTIONS")) values.optionString = fromUtf8(options);
     ASSERT_TRUE(createJavaVm(values));
     ASSERT_NE(javaVm(), nullptr);
 }

@@ -11,7 +11,8 @@
 namespace tavrelo::test {
 
 // Creates this process's VM once (the fixture classes on its class path), on the calling
-// thread, which becomes the launch thread. Aborts the test when it cannot.
+// thread, which becomes the launch thread. Aborts the test when it cannot. The VM gets the
+// options of the environment variable TAVRELO_TEST_VM_OPTIONS when it is set.
 void ensureJavaVm();
 
 struct RunResult {

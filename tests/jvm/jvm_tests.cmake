@@ -18,3 +18,4 @@ add_dependencies(jvm_tests java_fixtures Tavrelo_console not_a_jvm)
 # The timer of scripts/bench-launch.sh.
 add_executable(launch_timer ${CMAKE_SOURCE_DIR}/tests/bench/launch_timer.cpp)
 tavrelo_project_flags(launch_timer)
+include(${CMAKE_CURRENT_LIST_DIR}/main_class_fixtures.cmake)

@@ -1,0 +1,148 @@
+#include <climits>
+
+#include "bridge/object_conversion.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr char kBufferedImage[] = "java.awt.image.BufferedImage";
+constexpr jint kTypeIntArgb = 2;
+
+bool validSize(int width, int height) noexcept { return width > 0 && height > 0 && width <= INT_MAX / height; }
+
+} // namespace
+
+jobject newArgbImage(int width, int height) noexcept {
+    if (!validSize(width, height)) return nullptr;
+    return newObject(kBufferedImage, "III", jint{width}, jint{height}, kTypeIntArgb);
+}
+
+jobject createGraphics(jobject image) noexcept {
+    if (!image) return nullptr;
+    return callMethodObject(kBufferedImage, image, "createGraphics", "java.awt.Graphics2D", nullptr);
+}
+
+jobject iconImageFromPixels(const jint* pixels, std::size_t count) noexcept {
+    if (!pixels && count) return nullptr;
+    // Always a whole icon: a short pixel array would have Java read beyond it.
+    jint icon[kIconPixels] = {};
+    for (std::size_t i = 0; i < kIconPixels && i < count; ++i) icon[i] = pixels[i];
+    LocalRef<jobject> image(newArgbImage(kIconSide, kIconSide));
+    LocalRef<jintArray> array(toJavaIntArray(icon, kIconPixels));
+    if (!image || !array) return nullptr;
+    callMethodVoid(kBufferedImage, image.get(), "setRGB", "IIII[III", jint{0}, jint{0}, jint{kIconSide},
+                   jint{kIconSide}, array.get(), jint{0}, jint{kIconSide});
+    return image.release();
+}
+
+jobject imageIconFromPixels(const jint* pixels, std::size_t count) noexcept {
+    LocalRef<jobject> image(iconImageFromPixels(pixels, count));
+    if (!image) return nullptr;
+    return newObject("javax.swing.ImageIcon", "Ljava/awt/Image;", image.get());
+}
+
+jobject readImageFile(TextView path) noexcept {
+    LocalRef<jstring> name(toJavaString(path));
+    if (!name) return nullptr;
+    LocalRef<jobject> file(newObject("java.io.File", "Ljava/lang/String;", name.get()));
+    if (!file) return nullptr;
+    return callMethodObject("javax.imageio.ImageIO", nullptr, "read", kBufferedImage, "Ljava/io/File;", file.get());
+}
+
+void setComponentIcon(jobject component, jobject icon) noexcept {
+    if (!component || !icon) return;
+    JNIEnv* env = javaEnv();
+    if (!env) return;
+    // The method is looked up in the component's own class object rather than by its name: a
+    // name only finds classes that the system class loader can see.
+    LocalRef<jclass> owner(
+        static_cast<jclass>(callMethodObject("java.lang.Object", component, "getClass", "java.lang.Class", nullptr)));
+    if (!owner) return;
+    const jmethodID setIcon = env->GetMethodID(owner.get(), "setIcon", "(Ljavax/swing/Icon;)V");
+    if (setIcon) env->CallVoidMethod(component, setIcon, icon);
+    clearJavaException(env);
+}
+
+jobject colorByName(const char* name) noexcept {
+    JNIEnv* env = javaEnv();
+    if (!env || !name) return nullptr;
+    LocalRef<jclass> color(findJavaClass("java.awt.Color"));
+    if (!color) return nullptr;
+    const jfieldID field = env->GetStaticFieldID(color.get(), name, "Ljava/awt/Color;");
+    if (!field) {
+        clearJavaException(env);
+        return nullptr;
+    }
+    jobject value = env->GetStaticObjectField(color.get(), field);
+    if (clearJavaException(env) && value) {
+        env->DeleteLocalRef(value);
+        value = nullptr;
+    }
+    return value;
+}
+
+ImagePixels::ImagePixels(jintArray array, jint* elements, int width, int height) noexcept
+    : array_(array), elements_(elements), width_(width), height_(height) {}
+
+ImagePixels::ImagePixels(ImagePixels&& other) noexcept
+    : array_(std::exchange(other.array_, nullptr)), elements_(std::exchange(other.elements_, nullptr)),
+      width_(std::exchange(other.width_, 0)), height_(std::exchange(other.height_, 0)) {}
+
+ImagePixels& ImagePixels::operator=(ImagePixels&& other) noexcept {
+    if (this != &other) {
+        release();
+        array_ = std::exchange(other.array_, nullptr);
+        elements_ = std::exchange(other.elements_, nullptr);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+    }
+    return *this;
+}
+
+void ImagePixels::release() noexcept {
+    const jintArray array = std::exchange(array_, nullptr);
+    jint* const elements = std::exchange(elements_, nullptr);
+    width_ = height_ = 0;
+    if (!array) return;
+    JNIEnv* env = javaEnv();
+    if (!env) return; // the VM has ended: nothing is left to release
+    if (elements) env->ReleaseIntArrayElements(array, elements, JNI_ABORT);
+    env->DeleteGlobalRef(array);
+}
+
+ImagePixels imagePixels(jobject image, int width, int height) noexcept {
+    JNIEnv* env = javaEnv();
+    if (!env || !image || !validSize(width, height)) return {};
+    LocalRef<jintArray> local(static_cast<jintArray>(
+        callMethodObject(kBufferedImage, image, "getRGB", "[I", "IIII[III", jint{0}, jint{0}, jint{width},
+                         jint{height}, static_cast<jintArray>(nullptr), jint{0}, jint{width})));
+    if (!local || arrayLength(local.get()) < width * height) return {};
+    // Painting threads keep a frame's pixels until they take the next one.
+    const auto array = static_cast<jintArray>(env->NewGlobalRef(local.get()));
+    if (!array) return {};
+    jint* elements = env->GetIntArrayElements(array, nullptr);
+    if (clearJavaException(env) || !elements) {
+        if (elements) env->ReleaseIntArrayElements(array, elements, JNI_ABORT);
+        env->DeleteGlobalRef(array);
+        return {};
+    }
+    return ImagePixels(array, elements, width, height);
+}
+
+bool paintFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame) noexcept {
+    if (!isDefined(record, slot)) return false;
+    ImagePixels pixels;
+    {
+        LocalRef<jobject> image(newArgbImage(width, height));
+        LocalRef<jobject> graphics(createGraphics(image.get()));
+        if (!graphics) return false;
+        callVoid(record, slot, graphics.get(), jint{width}, jint{height});
+        pixels = imagePixels(image.get(), width, height);
+    }
+    if (!pixels) return false;
+    frame = std::move(pixels); // releases the previous frame first
+    return true;
+}
+
+} // namespace tavrelo

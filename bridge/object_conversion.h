@@ -1,0 +1,98 @@
+// Java objects as serialized bytes, and images for the painting callbacks. Everything goes
+// through the call bridge: Java exceptions are cleared, a failing step gives none (null, empty,
+// no call), and every reference made on the way is deleted except the one handed back.
+#pragma once
+
+#include <jni.h>
+
+#include <cstddef>
+#include <string>
+
+#include "bridge/bridge.h"
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// ---- Serialized objects -----------------------------------------------------------------------
+// The bytes are exactly what one java.io.ObjectOutputStream writes for one object, stream
+// header included; they are not framed otherwise.
+
+// The one object the bytes hold, as a local reference the caller deletes; null for no bytes or
+// bytes that hold no readable object. Classes resolve through the system class loader (the
+// application's own classes included) on any thread.
+[[nodiscard]] jobject deserializeObject(const void* bytes, std::size_t length) noexcept;
+// The object's serialized bytes (the caller owns them); empty for null. An object that cannot be
+// serialized gives what the stream held before writing it: the stream header alone.
+[[nodiscard]] std::string serializeObject(jobject object) noexcept;
+
+// callObject on the slot, then serializeObject of its result (the result's reference deleted).
+// Empty when the slot is not defined or returned null.
+[[nodiscard]] std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept;
+
+// No leading integer for callWithObjectFromBytes.
+inline constexpr int kNoLeadingInteger = -1;
+// When the slot is defined: deserializes the bytes and calls the slot with the object (null when
+// there was none), preceded by `integer` when it is 0 or more. Nothing when it is not defined.
+void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integer, const void* bytes,
+                             std::size_t length) noexcept;
+
+// ---- Images -----------------------------------------------------------------------------------
+// Every object returned is a local reference the caller deletes; null on failure.
+
+// A java.awt.image.BufferedImage of TYPE_INT_ARGB.
+[[nodiscard]] jobject newArgbImage(int width, int height) noexcept;
+// The image's java.awt.Graphics2D.
+[[nodiscard]] jobject createGraphics(jobject image) noexcept;
+
+inline constexpr int kIconSide = 16;
+inline constexpr std::size_t kIconPixels = kIconSide * kIconSide;
+// A 16 x 16 ARGB image from pixels in rows from the top; pixels beyond `count` are transparent,
+// more than 256 are ignored.
+[[nodiscard]] jobject iconImageFromPixels(const jint* pixels, std::size_t count) noexcept;
+// The same image as a javax.swing.ImageIcon.
+[[nodiscard]] jobject imageIconFromPixels(const jint* pixels, std::size_t count) noexcept;
+// javax.imageio.ImageIO.read of the file; null when it is missing or not an image.
+[[nodiscard]] jobject readImageFile(TextView path) noexcept;
+// Calls the component's own setIcon(javax.swing.Icon). Nothing for a null component or icon.
+void setComponentIcon(jobject component, jobject icon) noexcept;
+// The java.awt.Color of that static field of java.awt.Color ("red", "WHITE"...); null for other
+// names.
+[[nodiscard]] jobject colorByName(const char* name) noexcept;
+
+// The ARGB pixels of an image, rows from the top, held until released: the int[] is a global
+// reference and its elements stay readable from any thread until then. Release it on a thread
+// that may use Java (releasing attaches the thread like any bridge call).
+class ImagePixels {
+  public:
+    ImagePixels() noexcept = default;
+    ImagePixels(jintArray array, jint* elements, int width, int height) noexcept;
+    ImagePixels(ImagePixels&& other) noexcept;
+    ImagePixels& operator=(ImagePixels&& other) noexcept;
+    ImagePixels(const ImagePixels&) = delete;
+    ImagePixels& operator=(const ImagePixels&) = delete;
+    ~ImagePixels() { release(); }
+
+    [[nodiscard]] const jint* data() const noexcept { return elements_; }
+    [[nodiscard]] int width() const noexcept { return width_; }
+    [[nodiscard]] int height() const noexcept { return height_; }
+    explicit operator bool() const noexcept { return elements_ != nullptr; }
+    // Releases the elements (no copy back) and deletes the global reference.
+    void release() noexcept;
+
+  private:
+    jintArray array_ = nullptr;
+    jint* elements_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// The pixels of the image's top-left width x height area (getRGB); empty on failure.
+[[nodiscard]] ImagePixels imagePixels(jobject image, int width, int height) noexcept;
+
+// One frame painted by the application: a width x height ARGB image, its graphics handed to the
+// slot's method with the size (signature "(Ljava/awt/Graphics2D;II)V"), then its pixels. On
+// success the previous frame is released and replaced; when the slot is not defined or the
+// pixels cannot be had, `frame` keeps the previous one and the result is false.
+bool paintFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame) noexcept;
+
+} // namespace tavrelo

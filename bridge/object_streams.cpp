@@ -1,0 +1,173 @@
+#include "bridge/object_conversion.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr char kByteInput[] = "java.io.ByteArrayInputStream";
+constexpr char kByteOutput[] = "java.io.ByteArrayOutputStream";
+constexpr char kObjectInput[] = "java.io.ObjectInputStream";
+constexpr char kObjectOutput[] = "java.io.ObjectOutputStream";
+
+// ObjectInputStream finds classes through the class loader of the nearest Java frame on the
+// calling thread's stack that has one. Our threads have no Java frames at all, so the
+// application's own classes would not be found; reading from within a static method of a class
+// of the system class loader gives it that frame. The class, assembled here, is
+//     public final class tavrelo.bridge.ObjectReader {
+//         public static Object read(InputStream in) { return new ObjectInputStream(in).readObject(); }
+//     }
+// as a version 49 class file (no stack maps needed, every runtime reads it).
+constexpr char kReaderName[] = "tavrelo/bridge/ObjectReader";
+constexpr unsigned char kReaderClass[] = {
+    0xCA, 0xFE, 0xBA, 0xBE, 0x00, 0x00, 0x00, 0x31, 0x00, 0x12, // magic, version 49.0, 17 constants
+    0x01, 0x00, 0x1B, 't', 'a', 'v', 'r', 'e', 'l', 'o', '/', 'b', 'r', 'i', 'd', 'g', 'e', '/', 'O', 'b', 'j', 'e',
+    'c', 't', 'R', 'e', 'a', 'd', 'e', 'r',                                                   // #1
+    0x07, 0x00, 0x01,                                                                         // #2 this class
+    0x01, 0x00, 0x10, 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c', 't', // #3
+    0x07, 0x00, 0x03,                                                                         // #4 super class
+    0x01, 0x00, 0x19, 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'O', 'b', 'j', 'e', 'c', 't', 'I', 'n', 'p', 'u',
+    't', 'S', 't', 'r', 'e', 'a', 'm',                                                        // #5
+    0x07, 0x00, 0x05,                                                                         // #6
+    0x01, 0x00, 0x06, '<', 'i', 'n', 'i', 't', '>',                                           // #7
+    0x01, 0x00, 0x18, '(', 'L', 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'I', 'n', 'p', 'u', 't', 'S', 't', 'r',
+    'e', 'a', 'm', ';', ')', 'V',                                                             // #8
+    0x0C, 0x00, 0x07, 0x00, 0x08,                                                             // #9
+    0x0A, 0x00, 0x06, 0x00, 0x09,                                                             // #10 constructor
+    0x01, 0x00, 0x0A, 'r', 'e', 'a', 'd', 'O', 'b', 'j', 'e', 'c', 't',                       // #11
+    0x01, 0x00, 0x14, '(', ')', 'L', 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c',
+    't', ';',                                                                                 // #12
+    0x0C, 0x00, 0x0B, 0x00, 0x0C,                                                             // #13
+    0x0A, 0x00, 0x06, 0x00, 0x0D,                                                             // #14 readObject
+    0x01, 0x00, 0x04, 'r', 'e', 'a', 'd',                                                     // #15
+    0x01, 0x00, 0x29, '(', 'L', 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'I', 'n', 'p', 'u', 't', 'S', 't', 'r',
+    'e', 'a', 'm', ';', ')', 'L', 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c',
+    't', ';',                                                                                 // #16
+    0x01, 0x00, 0x04, 'C', 'o', 'd', 'e',                                                     // #17
+    0x00, 0x31, 0x00, 0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, // public final super, #2 extends #4
+    0x00, 0x01,                                                 // one method:
+    0x00, 0x09, 0x00, 0x0F, 0x00, 0x10, 0x00, 0x01,             //   public static read(InputStream)
+    0x00, 0x11, 0x00, 0x00, 0x00, 0x18, 0x00, 0x03, 0x00, 0x01, //   Code: 24 bytes, stack 3, locals 1
+    0x00, 0x00, 0x00, 0x0C,                                     //   12 bytes of code:
+    0xBB, 0x00, 0x06,                                           //     new ObjectInputStream
+    0x59,                                                       //     dup
+    0x2A,                                                       //     aload_0
+    0xB7, 0x00, 0x0A,                                           //     invokespecial <init>
+    0xB6, 0x00, 0x0E,                                           //     invokevirtual readObject
+    0xB0,                                                       //     areturn
+    0x00, 0x00, 0x00, 0x00,                                     //   no handlers, no code attributes
+    0x00, 0x00,                                                 // no class attributes
+};
+
+// The reader class, defined once for the process in the system class loader; null when it
+// cannot be (the plain stream is used then).
+jclass defineReader() noexcept {
+    JNIEnv* env = javaEnv();
+    if (!env) return nullptr;
+    LocalRef<jobject> loader(
+        callMethodObject("java.lang.ClassLoader", nullptr, "getSystemClassLoader", "java.lang.ClassLoader", nullptr));
+    if (!loader) return nullptr;
+    LocalRef<jclass> defined(env->DefineClass(kReaderName, loader.get(), reinterpret_cast<const jbyte*>(kReaderClass),
+                                              static_cast<jsize>(sizeof kReaderClass)));
+    clearJavaException(env);
+    // Another launcher module in this process may have defined it first.
+    if (!defined) defined.reset(findJavaClass(kReaderName));
+    if (!defined) return nullptr;
+    const auto global = static_cast<jclass>(env->NewGlobalRef(defined.get()));
+    return global;
+}
+
+jclass readerClass() noexcept {
+    static const jclass reader = defineReader(); // thread-safe once; lives as long as the process
+    return reader;
+}
+
+jobject readObject(jobject byteStream) noexcept {
+    if (jclass reader = readerClass()) {
+        JNIEnv* env = javaEnv();
+        const jmethodID read = env->GetStaticMethodID(reader, "read", "(Ljava/io/InputStream;)Ljava/lang/Object;");
+        jobject object = read ? env->CallStaticObjectMethod(reader, read, byteStream) : nullptr;
+        if (clearJavaException(env) && object) {
+            env->DeleteLocalRef(object);
+            object = nullptr;
+        }
+        return object;
+    }
+    LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream));
+    if (!objectStream) return nullptr;
+    return callMethodObject(kObjectInput, objectStream.get(), "readObject", "java.lang.Object", nullptr);
+}
+
+// writeObject through JNI itself rather than the generic call: whether it threw decides what
+// the bytes are.
+bool writeObject(JNIEnv* env, jobject stream, jobject object) noexcept {
+    LocalRef<jclass> owner(findJavaClass(kObjectOutput));
+    if (!owner) return false;
+    const jmethodID method = env->GetMethodID(owner.get(), "writeObject", "(Ljava/lang/Object;)V");
+    if (!method) {
+        clearJavaException(env);
+        return false;
+    }
+    env->CallVoidMethod(stream, method, object);
+    return !clearJavaException(env);
+}
+
+} // namespace
+
+jobject deserializeObject(const void* bytes, std::size_t length) noexcept {
+    if (!bytes || length == 0) return nullptr;
+    LocalRef<jbyteArray> array(toJavaByteArray(bytes, length));
+    if (!array) return nullptr;
+    LocalRef<jobject> byteStream(newObject(kByteInput, "[B", array.get()));
+    if (!byteStream) return nullptr;
+    jobject object = readObject(byteStream.get());
+    callMethodVoid(kByteInput, byteStream.get(), "close", nullptr);
+    return object;
+}
+
+std::string serializeObject(jobject object) noexcept {
+    JNIEnv* env = javaEnv();
+    if (!env || !object) return {};
+    LocalRef<jobject> byteStream(newObject(kByteOutput, nullptr));
+    if (!byteStream) return {};
+    std::string bytes;
+    try {
+        LocalRef<jobject> objectStream(newObject(kObjectOutput, "Ljava/io/OutputStream;", byteStream.get()));
+        if (objectStream) {
+            // A failed writeObject still writes a record of its exception to the stream; the
+            // receiver could make nothing of it, so only what was there before is kept.
+            const jint before = callMethodInt(kByteOutput, byteStream.get(), "size", nullptr);
+            const bool written = writeObject(env, objectStream.get(), object);
+            LocalRef<jbyteArray> array(static_cast<jbyteArray>(
+                callMethodObject(kByteOutput, byteStream.get(), "toByteArray", "[B", nullptr)));
+            const JavaByteElements elements = readJavaByteArray(array.get());
+            std::size_t kept = elements.size();
+            if (!written && before >= 0 && static_cast<std::size_t>(before) < kept)
+                kept = static_cast<std::size_t>(before);
+            if (elements && kept) bytes.assign(reinterpret_cast<const char*>(elements.data()), kept);
+        }
+    } catch (...) {
+        bytes.clear();
+    }
+    callMethodVoid(kByteOutput, byteStream.get(), "close", nullptr);
+    return bytes;
+}
+
+std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept {
+    va_list arguments;
+    va_start(arguments, slot);
+    LocalRef<jobject> object(callObjectV(record, slot, arguments));
+    va_end(arguments);
+    return serializeObject(object.get());
+}
+
+void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integer, const void* bytes,
+                             std::size_t length) noexcept {
+    if (!isDefined(record, slot)) return;
+    LocalRef<jobject> object(deserializeObject(bytes, length));
+    if (integer >= 0)
+        callVoid(record, slot, static_cast<jint>(integer), object.get());
+    else
+        callVoid(record, slot, object.get());
+}
+
+} // namespace tavrelo

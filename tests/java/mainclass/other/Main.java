@@ -1,0 +1,6 @@
+package other;
+
+// A main class the main-class tests expect to run: it names itself.
+public class Main {
+    public static void main(String[] args) { System.out.println("main ran other.Main"); }
+}
