@@ -27,7 +27,8 @@ jobject iconImageFromPixels(const jint* pixels, std::size_t count) noexcept {
     if (!pixels && count) return nullptr;
     // Always a whole icon: a short pixel array would have Java read beyond it.
     jint icon[kIconPixels] = {};
-    for (std::size_t i = 0; i < kIconPixels && i < count; ++i) icon[i] = pixels[i];
+    for (std::size_t i = 0; i < kIconPixels && i < count; ++i)
+        icon[i] = pixels[i];
     LocalRef<jobject> image(newArgbImage(kIconSide, kIconSide));
     LocalRef<jintArray> array(toJavaIntArray(icon, kIconPixels));
     if (!image || !array) return nullptr;
@@ -115,8 +116,8 @@ ImagePixels imagePixels(jobject image, int width, int height) noexcept {
     JNIEnv* env = javaEnv();
     if (!env || !image || !validSize(width, height)) return {};
     LocalRef<jintArray> local(static_cast<jintArray>(
-        callMethodObject(kBufferedImage, image, "getRGB", "[I", "IIII[III", jint{0}, jint{0}, jint{width},
-                         jint{height}, static_cast<jintArray>(nullptr), jint{0}, jint{width})));
+        callMethodObject(kBufferedImage, image, "getRGB", "[I", "IIII[III", jint{0}, jint{0}, jint{width}, jint{height},
+                         static_cast<jintArray>(nullptr), jint{0}, jint{width})));
     if (!local || arrayLength(local.get()) < width * height) return {};
     // Painting threads keep a frame's pixels until they take the next one.
     const auto array = static_cast<jintArray>(env->NewGlobalRef(local.get()));

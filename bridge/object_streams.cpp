@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include "bridge/object_conversion.h"
 
 namespace tavrelo {
@@ -12,12 +14,14 @@ constexpr char kObjectOutput[] = "java.io.ObjectOutputStream";
 // ObjectInputStream finds classes through the class loader of the nearest Java frame on the
 // calling thread's stack that has one. Our threads have no Java frames at all, so the
 // application's own classes would not be found; reading from within a static method of a class
-// of the system class loader gives it that frame. The class, assembled here, is
+// of the system class loader gives it that frame. The plain stream reads first; when it misses a
+// class, the bytes are read again through that class, assembled here:
 //     public final class tavrelo.bridge.ObjectReader {
 //         public static Object read(InputStream in) { return new ObjectInputStream(in).readObject(); }
 //     }
 // as a version 49 class file (no stack maps needed, every runtime reads it).
 constexpr char kReaderName[] = "tavrelo/bridge/ObjectReader";
+// clang-format off
 constexpr unsigned char kReaderClass[] = {
     0xCA, 0xFE, 0xBA, 0xBE, 0x00, 0x00, 0x00, 0x31, 0x00, 0x12, // magic, version 49.0, 17 constants
     0x01, 0x00, 0x1B, 't', 'a', 'v', 'r', 'e', 'l', 'o', '/', 'b', 'r', 'i', 'd', 'g', 'e', '/', 'O', 'b', 'j', 'e',
@@ -57,6 +61,7 @@ constexpr unsigned char kReaderClass[] = {
     0x00, 0x00, 0x00, 0x00,                                     //   no handlers, no code attributes
     0x00, 0x00,                                                 // no class attributes
 };
+// clang-format on
 
 // The reader class, defined once for the process in the system class loader; null when it
 // cannot be (the plain stream is used then).
@@ -81,20 +86,37 @@ jclass readerClass() noexcept {
     return reader;
 }
 
-jobject readObject(jobject byteStream) noexcept {
-    if (jclass reader = readerClass()) {
-        JNIEnv* env = javaEnv();
-        const jmethodID read = env->GetStaticMethodID(reader, "read", "(Ljava/io/InputStream;)Ljava/lang/Object;");
-        jobject object = read ? env->CallStaticObjectMethod(reader, read, byteStream) : nullptr;
-        if (clearJavaException(env) && object) {
-            env->DeleteLocalRef(object);
-            object = nullptr;
-        }
-        return object;
+// Set once the reader found a class that the plain stream missed: from then on it reads first.
+std::atomic<bool> readerFirst{false};
+
+// One object read from a fresh stream over the bytes, plainly or through the reader class;
+// `missingClass` tells whether it failed for want of a class.
+jobject readOnce(JNIEnv* env, jbyteArray bytes, bool throughReader, bool& missingClass) noexcept {
+    missingClass = false;
+    LocalRef<jobject> byteStream(newObject(kByteInput, "[B", bytes));
+    if (!byteStream) return nullptr;
+    jobject object = nullptr;
+    if (throughReader) {
+        const jclass reader = readerClass();
+        const jmethodID read =
+            reader ? env->GetStaticMethodID(reader, "read", "(Ljava/io/InputStream;)Ljava/lang/Object;") : nullptr;
+        if (read) object = env->CallStaticObjectMethod(reader, read, byteStream.get());
+    } else {
+        LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream.get()));
+        LocalRef<jclass> owner(objectStream ? findJavaClass(kObjectInput) : nullptr);
+        const jmethodID read = owner ? env->GetMethodID(owner.get(), "readObject", "()Ljava/lang/Object;") : nullptr;
+        if (read) object = env->CallObjectMethod(objectStream.get(), read);
     }
-    LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream));
-    if (!objectStream) return nullptr;
-    return callMethodObject(kObjectInput, objectStream.get(), "readObject", "java.lang.Object", nullptr);
+    if (jthrowable failure = env->ExceptionOccurred()) {
+        env->ExceptionClear();
+        if (object) env->DeleteLocalRef(object);
+        object = nullptr;
+        LocalRef<jclass> notFound(findJavaClass("java.lang.ClassNotFoundException"));
+        missingClass = notFound && env->IsInstanceOf(failure, notFound.get());
+        env->DeleteLocalRef(failure);
+    }
+    callMethodVoid(kByteInput, byteStream.get(), "close", nullptr);
+    return object;
 }
 
 // writeObject through JNI itself rather than the generic call: whether it threw decides what
@@ -114,13 +136,16 @@ bool writeObject(JNIEnv* env, jobject stream, jobject object) noexcept {
 } // namespace
 
 jobject deserializeObject(const void* bytes, std::size_t length) noexcept {
-    if (!bytes || length == 0) return nullptr;
+    JNIEnv* env = javaEnv();
+    if (!env || !bytes || length == 0) return nullptr;
     LocalRef<jbyteArray> array(toJavaByteArray(bytes, length));
     if (!array) return nullptr;
-    LocalRef<jobject> byteStream(newObject(kByteInput, "[B", array.get()));
-    if (!byteStream) return nullptr;
-    jobject object = readObject(byteStream.get());
-    callMethodVoid(kByteInput, byteStream.get(), "close", nullptr);
+    bool missingClass = false;
+    if (readerFirst.load(std::memory_order_relaxed)) return readOnce(env, array.get(), true, missingClass);
+    jobject object = readOnce(env, array.get(), false, missingClass);
+    if (object || !missingClass || !readerClass()) return object;
+    object = readOnce(env, array.get(), true, missingClass);
+    if (object) readerFirst.store(true, std::memory_order_relaxed);
     return object;
 }
 
@@ -137,8 +162,8 @@ std::string serializeObject(jobject object) noexcept {
             // receiver could make nothing of it, so only what was there before is kept.
             const jint before = callMethodInt(kByteOutput, byteStream.get(), "size", nullptr);
             const bool written = writeObject(env, objectStream.get(), object);
-            LocalRef<jbyteArray> array(static_cast<jbyteArray>(
-                callMethodObject(kByteOutput, byteStream.get(), "toByteArray", "[B", nullptr)));
+            LocalRef<jbyteArray> array(
+                static_cast<jbyteArray>(callMethodObject(kByteOutput, byteStream.get(), "toByteArray", "[B", nullptr)));
             const JavaByteElements elements = readJavaByteArray(array.get());
             std::size_t kept = elements.size();
             if (!written && before >= 0 && static_cast<std::size_t>(before) < kept)

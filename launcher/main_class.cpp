@@ -52,8 +52,9 @@ std::string manifestMainClass(TextView path) {
                                           : nullptr);
     LocalRef<jstring> key(attributes ? toJavaStringUtf("Main-Class") : nullptr);
     if (key) {
-        LocalRef<jstring> value(static_cast<jstring>(callMethodObject(
-            "java.util.jar.Attributes", attributes.get(), "getValue", "java.lang.String", "Ljava/lang/String;", key.get())));
+        LocalRef<jstring> value(
+            static_cast<jstring>(callMethodObject("java.util.jar.Attributes", attributes.get(), "getValue",
+                                                  "java.lang.String", "Ljava/lang/String;", key.get())));
         found = fromJavaStringUtf(value.get());
     }
     closeArchive(archive.get());
@@ -71,7 +72,8 @@ std::string classFileMatch(TextView path, TextView classFile) {
     Text found;
     LocalRef<jobject> entries(callMethodObject(kJarFile, archive.get(), "entries", kEnumeration, nullptr));
     while (entries && found.empty() && callMethodBoolean(kEnumeration, entries.get(), "hasMoreElements", nullptr)) {
-        LocalRef<jobject> entry(callMethodObject(kEnumeration, entries.get(), "nextElement", "java.lang.Object", nullptr));
+        LocalRef<jobject> entry(
+            callMethodObject(kEnumeration, entries.get(), "nextElement", "java.lang.Object", nullptr));
         if (!entry) break; // an enumeration that fails would otherwise be asked forever
         Text name = fromJavaString(static_cast<jstring>(
             callMethodObject("java.util.jar.JarEntry", entry.get(), "getName", "java.lang.String", nullptr)));

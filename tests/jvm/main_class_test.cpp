@@ -12,7 +12,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string archive(const std::string& name) { return fileBytes(std::string(TAVRELO_MAIN_CLASS_ARCHIVES) + "/" + name); }
+std::string archive(const std::string& name) {
+    return fileBytes(std::string(TAVRELO_MAIN_CLASS_ARCHIVES) + "/" + name);
+}
 
 // The classes whose main ran.
 Lines ran(const RunResult& run) { return linesWith(run.out, "main ran "); }
@@ -131,8 +133,9 @@ class MainClassSearch : public ::testing::Test {
         LocalRef<jstring> javaPath(toJavaString(path));
         LocalRef<jstring> javaMain(mainClass ? toJavaStringUtf(mainClass) : nullptr);
         LocalRef<jobjectArray> javaEntries(toJavaStringArray(entries, false));
-        callMethodVoid("fixture.Objects", nullptr, "writeArchive", "Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;",
-                       javaPath.get(), javaMain.get(), javaEntries.get());
+        callMethodVoid("fixture.Objects", nullptr, "writeArchive",
+                       "Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;", javaPath.get(), javaMain.get(),
+                       javaEntries.get());
         EXPECT_TRUE(os::pathExists(path)) << relative;
         return toUtf8(path);
     }
@@ -149,8 +152,9 @@ class MainClassSearch : public ::testing::Test {
 };
 
 TEST_F(MainClassSearch, EntryMatchesWithoutRegardToCaseAndKeepsItsOwnCase) {
-    const std::string jar = writeArchive("lib/app.jar", "", {u"META-INF/", u"com/", u"com/x/", u"com/x/Other.class",
-                                                            u"com/x/DEMO.CLASS", u"com/y/Demo.class"});
+    const std::string jar = writeArchive(
+        "lib/app.jar", "",
+        {u"META-INF/", u"com/", u"com/x/", u"com/x/Other.class", u"com/x/DEMO.CLASS", u"com/y/Demo.class"});
     EXPECT_EQ(resolveMainClass(u"", list({jar}), u"Demo"), "com.x.DEMO");
     EXPECT_EQ(resolveMainClass(u"", list({jar}), u"other"), "com.x.Other");
     // Only the last path component counts: a directory named like the class is no match.
@@ -182,7 +186,8 @@ TEST_F(MainClassSearch, QuotedElementsAndLongClassPaths) {
     EXPECT_EQ(resolveMainClass(u"", quoted, u"Demo"), "deep.Demo");
     // Far more elements than a first allocation would hold; the match comes last.
     std::vector<std::string> elements;
-    for (int i = 0; i < 2500; ++i) elements.push_back(toUtf8(dir_.path()) + "/missing" + std::to_string(i) + ".jar");
+    for (int i = 0; i < 2500; ++i)
+        elements.push_back(toUtf8(dir_.path()) + "/missing" + std::to_string(i) + ".jar");
     elements.push_back(toUtf8(quoted));
     EXPECT_EQ(resolveMainClass(u"", list(elements), u"Demo"), "deep.Demo");
 }

@@ -23,10 +23,12 @@ jobject makeParcel(const char16_t* label, int payloadBytes) {
 }
 std::string javaText(jobject string) { return toUtf8(fromJavaString(static_cast<jstring>(string))); }
 std::string valueOf(jobject object) {
-    return javaText(callMethodObject("java.lang.String", nullptr, "valueOf", "java.lang.String", "Ljava/lang/Object;", object));
+    return javaText(
+        callMethodObject("java.lang.String", nullptr, "valueOf", "java.lang.String", "Ljava/lang/Object;", object));
 }
 std::string describeParcel(jobject parcel) {
-    return parcel ? javaText(callMethodObject("fixture.Parcel", parcel, "describe", "java.lang.String", nullptr)) : "null";
+    return parcel ? javaText(callMethodObject("fixture.Parcel", parcel, "describe", "java.lang.String", nullptr))
+                  : "null";
 }
 std::string received() { return javaText(make("describeReceived", "java.lang.String")); }
 // The text before `marker`, or all of it.
@@ -92,6 +94,12 @@ TEST_F(ObjectStreams, NoBytesOrBadBytesGiveNoObject) {
     EXPECT_EQ(deserializeObject(nullptr, 0), nullptr);
     EXPECT_EQ(deserializeObject(nullptr, 10), nullptr);
     EXPECT_EQ(deserializeObject(bytes.data(), bytes.size() / 2), nullptr); // cut short
+    // A class this side does not have.
+    std::string unknown = bytes;
+    const std::size_t name = unknown.find("fixture.Parcel");
+    ASSERT_NE(name, std::string::npos);
+    unknown.replace(name, 14, "fixture.Parcex");
+    EXPECT_EQ(deserializeObject(unknown.data(), unknown.size()), nullptr);
     const std::string garbage = "not a Java object stream";
     EXPECT_EQ(deserializeObject(garbage.data(), garbage.size()), nullptr);
     EXPECT_EQ(javaEnv()->ExceptionCheck(), JNI_FALSE);
@@ -146,8 +154,8 @@ class Images : public ::testing::Test {
         callMethodVoid(kObjects, nullptr, "forget", nullptr);
     }
     static unsigned pixel(jobject image, int x, int y) {
-        return static_cast<unsigned>(callMethodInt(kObjects, nullptr, "pixel", "Ljava/awt/image/BufferedImage;II",
-                                                   image, jint{x}, jint{y}));
+        return static_cast<unsigned>(
+            callMethodInt(kObjects, nullptr, "pixel", "Ljava/awt/image/BufferedImage;II", image, jint{x}, jint{y}));
     }
     static std::string size(jobject image) {
         return javaText(
@@ -261,7 +269,8 @@ TEST_F(Images, ColorsByFieldName) {
 
 TEST_F(Images, IconsFromPixelsOnSwingComponents) {
     jint pixels[kIconPixels];
-    for (std::size_t i = 0; i < kIconPixels; ++i) pixels[i] = static_cast<jint>(0xFF000000u | (i * 0x010203u));
+    for (std::size_t i = 0; i < kIconPixels; ++i)
+        pixels[i] = static_cast<jint>(0xFF000000u | (i * 0x010203u));
     LocalRef<jobject> image(iconImageFromPixels(pixels, kIconPixels));
     ASSERT_TRUE(image);
     EXPECT_EQ(size(image.get()), "16x16");
@@ -280,9 +289,9 @@ TEST_F(Images, IconsFromPixelsOnSwingComponents) {
 
     LocalRef<jobject> icon(imageIconFromPixels(pixels, kIconPixels));
     ASSERT_TRUE(icon);
-    EXPECT_EQ(javaText(callMethodObject(kObjects, nullptr, "iconSize", "java.lang.String", "Ljavax/swing/Icon;",
-                                        icon.get())),
-              "16x16");
+    EXPECT_EQ(
+        javaText(callMethodObject(kObjects, nullptr, "iconSize", "java.lang.String", "Ljavax/swing/Icon;", icon.get())),
+        "16x16");
     EXPECT_EQ(static_cast<unsigned>(callMethodInt(kObjects, nullptr, "iconPixel", "Ljavax/swing/ImageIcon;II",
                                                   icon.get(), jint{2}, jint{3})),
               static_cast<unsigned>(pixels[3 * 16 + 2]));

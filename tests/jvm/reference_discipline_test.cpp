@@ -37,7 +37,8 @@ ChildRun runLoops(const char* mode) {
     setVariable(environment, kModeVariable, mode);
     setVariable(environment, "TAVRELO_TEST_VM_OPTIONS", "-Xcheck:jni -Xmx96m");
     ChildRun child;
-    child.run = runProgram(self, {"--gtest_filter=ReferenceDiscipline.ThousandsOfConversionsKeepNoReferences"}, environment, 110);
+    child.run = runProgram(self, {"--gtest_filter=ReferenceDiscipline.ThousandsOfConversionsKeepNoReferences"},
+                           environment, 110);
     const auto growth = linesWith(child.run.out, "heap growth kb=");
     if (growth.size() == 1) child.heapGrowthKb = std::stoll(growth.front());
     return child;
@@ -77,7 +78,8 @@ void conversionLoops(TempDir& dir) {
 
     // Frames of 64 KB, each replacing the one before.
     ImagePixels frame;
-    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(paintFrame(record, 2, 128, 128, frame)) << i;
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_TRUE(paintFrame(record, 2, 128, 128, frame)) << i;
     ASSERT_EQ(static_cast<unsigned>(frame.data()[0]), 0xFFFF0000u);
     frame.release();
 
@@ -87,7 +89,8 @@ void conversionLoops(TempDir& dir) {
     LocalRef<jobject> png(newArgbImage(8, 8));
     LocalRef<jstring> format(toJavaStringUtf("png"));
     const Text pngPath = dir / u"image.png";
-    LocalRef<jobject> pngFile(newObject("java.io.File", "Ljava/lang/String;", LocalRef<jstring>(toJavaString(pngPath)).get()));
+    LocalRef<jobject> pngFile(
+        newObject("java.io.File", "Ljava/lang/String;", LocalRef<jstring>(toJavaString(pngPath)).get()));
     ASSERT_TRUE(callMethodBoolean("javax.imageio.ImageIO", nullptr, "write",
                                   "Ljava/awt/image/RenderedImage;Ljava/lang/String;Ljava/io/File;", png.get(),
                                   format.get(), pngFile.get()));
@@ -107,7 +110,8 @@ void conversionLoops(TempDir& dir) {
 
 void archiveLoops(TempDir& dir) {
     std::vector<Text> entries;
-    for (int i = 0; i < 3000; ++i) entries.push_back(u"many/Entry" + fromUtf8(std::to_string(i)) + u".class");
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back(u"many/Entry" + fromUtf8(std::to_string(i)) + u".class");
     const Text big = dir / u"Big.jar";
     LocalRef<jstring> path(toJavaString(big));
     LocalRef<jstring> mainClass(toJavaStringUtf(""));
@@ -128,7 +132,8 @@ void archiveLoops(TempDir& dir) {
 
 // The control: what a forgotten local reference and forgotten global references look like.
 void leakOnPurpose() {
-    for (int i = 0; i < 200; ++i) (void)toJavaStringUtf("kept");
+    for (int i = 0; i < 200; ++i)
+        (void)toJavaStringUtf("kept");
     FeatureInterface record{1, nullptr};
     ASSERT_EQ(bindMethod(record, kObjects, 0, "paintHalves", "(Ljava/awt/Graphics2D;II)V"), 1);
     static std::vector<ImagePixels> kept;

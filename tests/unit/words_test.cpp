@@ -13,7 +13,8 @@ TEST(SplitWordsAt, PathListsSplitAtTheirSeparatorOutsideQuotes) {
     // Spaces belong to the element; runs of separators and ends give no empty elements.
     EXPECT_EQ(splitWordsAt(u"::/my dir/x.jar:::b.jar:", u':'), (Words{u"/my dir/x.jar", u"b.jar"}));
     EXPECT_EQ(splitWordsAt(u"\"/odd:name/x.jar\":b.jar", u':'), (Words{u"/odd:name/x.jar", u"b.jar"}));
-    EXPECT_EQ(splitWordsAt(u"C:\\a.jar;\"C:\\b;c.jar\";d.zip\"", u';'), (Words{u"C:\\a.jar", u"C:\\b;c.jar", u"d.zip"}));
+    EXPECT_EQ(splitWordsAt(u"C:\\a.jar;\"C:\\b;c.jar\";d.zip\"", u';'),
+              (Words{u"C:\\a.jar", u"C:\\b;c.jar", u"d.zip"}));
     EXPECT_EQ(splitWordsAt(u"", u';'), Words{});
     EXPECT_EQ(splitWordsAt(u";;", u';'), Words{});
     // The space rule is the same one.
