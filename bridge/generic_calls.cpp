@@ -14,11 +14,14 @@ constexpr int kClassMessage = 7;
 constexpr int kRenameMessage = 26;
 
 void showMissingClass(const char* name, int message) {
-    if (message == kMainClassMessage && equalsIgnoreCase(os::ansiToText(name), u"Tavrelo")) {
+    // Class names are UTF-8 (what FindClass reads), whatever the system's code page.
+    const Text wide = fromUtf8(name);
+    if (message == kMainClassMessage && equalsIgnoreCase(wide, u"Tavrelo")) {
         showMessage(kRenameMessage, kBoxWarning);
         return;
     }
-    showMessage(message, kBoxOk, {name});
+    // The table's %S takes the name in its wide form, which the formatter accepts for any text.
+    showMessage(message, kBoxOk, {wide});
 }
 
 // The class and method a generic call names, looked up on the calling thread.

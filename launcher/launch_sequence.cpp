@@ -23,6 +23,7 @@ Text programArgumentsFor(const LaunchRequest& request, const Configuration& conf
 }
 
 // Step 11: the entry's finder first, then the configuration and the archives, else the base name.
+// Class names go to the JVM in UTF-8, the encoding FindClass reads, so non-ASCII names resolve.
 std::string mainClassFor(const LaunchRequest& request, const LaunchContext& context, const Configuration& config,
                          const Text& classPath) {
     if (request.mainClassFinder) {
@@ -33,11 +34,11 @@ std::string mainClassFor(const LaunchRequest& request, const LaunchContext& cont
         }
     }
     const Text* configured = config.get(kMainClass);
-    if (configured && !configured->empty()) return os::textToAnsi(*configured);
+    if (configured && !configured->empty()) return toUtf8(*configured);
     std::string resolved =
         resolveMainClass(configured ? TextView(*configured) : TextView(), classPath, context.baseName);
     if (!resolved.empty()) return resolved;
-    return os::textToAnsi(context.baseName);
+    return toUtf8(context.baseName);
 }
 
 // Step 13: configured, else detected from the interfaces the application defines and the

@@ -90,7 +90,7 @@ std::string classFileMatch(TextView path, TextView classFile) {
 } // namespace
 
 std::string resolveMainClass(TextView configuredMainClass, TextView classPath, TextView baseName) {
-    if (!configuredMainClass.empty()) return fitted(os::textToAnsi(configuredMainClass));
+    if (!configuredMainClass.empty()) return fitted(toUtf8(configuredMainClass));
     if (baseName.empty() || !javaEnv()) return {};
     const std::vector<Text> elements = splitWordsAt(classPath, os::kListSeparator);
 

@@ -131,6 +131,17 @@ TEST(LauncherEndToEnd, WindowLauncherRunsMainWithoutTheConsoleMarker) {
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
 }
 
+TEST(LauncherEndToEnd, NonAsciiMainClassReachesTheJvmAsUtf8) {
+    AppDirectory app("jre", "\nclass d\xC3\xA9mo.App\n  method main ([Ljava/lang/String;)V\n    print \"main ran\"\n");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("\xEF\xBB\xBFMainClass=d\xC3\xA9mo.App\r\n");
+    const ProcessResult r = app.run(demo, u"");
+    EXPECT_EQ(r.exitCode, 1u) << r.err;
+    EXPECT_EQ(r.out, "main ran\r\n");
+    const CallLog log = app.log();
+    EXPECT_EQ(log.find("call", "d\xC3\xA9mo.App.main(").size(), 1u) << log.text();
+}
+
 TEST(LauncherEndToEnd, AnExceptionEscapingMainIsPrintedAndTheRunCounts) {
     AppDirectory app("jre", R"(
 class demo.App
