@@ -1,0 +1,117 @@
+#include "desktop/single_instance.h"
+
+#include <new>
+
+#include "ipc/pipes.h"
+#include "launcher/launcher.h"
+#include "platform/os.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr std::size_t kArgumentBytes = 2048;
+
+struct Decision {
+    OneInstanceDecider decider;
+    void* context;
+};
+
+// A pair of enclosing double quotes goes, as for the arguments of main.
+void removeEnclosingQuotes(Text& argument) {
+    if (argument.empty() || argument.front() != u'"') return;
+    argument.erase(0, 1);
+    if (!argument.empty() && argument.back() == u'"') argument.pop_back();
+}
+
+bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
+    std::int32_t count = 0;
+    if (!readInt32(pipe, count) || count < 0 || count > kMaxHandedArguments) return false;
+    arguments.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        // Longer arguments are cut here; the rest of their message is read away, so the next
+        // argument still arrives in its place.
+        unsigned char buffer[kArgumentBytes] = {};
+        const long got = readMessage(pipe, buffer, sizeof buffer - 2);
+        if (got < 0) return false;
+        Text argument;
+        for (long at = 0; at + 1 < got; at += 2) {
+            const auto unit = static_cast<char16_t>(buffer[at] | (buffer[at + 1] << 8));
+            if (unit == 0) break;
+            argument.push_back(unit);
+        }
+        removeEnclosingQuotes(argument);
+        arguments.push_back(std::move(argument));
+    }
+    return true;
+}
+
+bool answerNewStart(PipeRef pipe, char* reply, std::size_t replySize, void* data) {
+    const auto& decision = *static_cast<const Decision*>(data);
+    std::vector<Text> arguments;
+    try {
+        if (!readArguments(pipe, arguments)) return false; // no answer: the new start runs
+    } catch (...) {
+        return false;
+    }
+    const bool takeOver = decision.decider(arguments, decision.context);
+    if (replySize >= 4) {
+        reply[0] = takeOver ? 1 : 0;
+        reply[1] = reply[2] = reply[3] = 0;
+    }
+    return true;
+}
+
+void serveNewStart(PipeRef pipe, void* data) { serveExchange(pipe, 4, nullptr, answerNewStart, data); }
+
+bool writeArguments(PipeRef pipe, void* data) {
+    const auto& words = *static_cast<const std::vector<Text>*>(data);
+    if (!writeInt32(pipe, static_cast<std::int32_t>(words.size()))) return false;
+    for (const Text& word : words) {
+        std::string bytes;
+        bytes.reserve((word.size() + 1) * 2);
+        for (char16_t unit : word) {
+            bytes.push_back(static_cast<char>(unit & 0xFF));
+            bytes.push_back(static_cast<char>(unit >> 8));
+        }
+        bytes.append(2, '\0');
+        if (!writeMessage(pipe, bytes.data(), bytes.size())) return false;
+    }
+    return true;
+}
+
+bool readAnswer(PipeRef pipe, void* data) { return readInt32(pipe, *static_cast<std::int32_t*>(data)); }
+int answerOf(void* data) { return *static_cast<const std::int32_t*>(data) != 0 ? 1 : 0; }
+
+} // namespace
+
+Text oneInstancePipeName(TextView launcherDirectory, TextView baseName) {
+    return buildPipeName(kOneInstancePipe, launcherDirectory, baseName, true, -1, -1);
+}
+
+bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView programArguments) {
+    const Text name = oneInstancePipeName(launcherDirectory, baseName);
+    if (!pipeIsServed(name)) return false;
+    // The probe used up the server's listening instance; give it time for the next one.
+    os::sleepMs(500);
+    // More words than a running instance accepts make it refuse, and this start runs itself.
+    std::vector<Text> words = splitWords(programArguments);
+    std::int32_t answer = 0;
+    return pipeExchange(name, writeArguments, &words, readAnswer, &answer, answerOf) == 1;
+}
+
+SingleInstanceStart startSingleInstance(TextView launcherDirectory, TextView baseName, OneInstanceDecider decider,
+                                        void* context, bool takenOver) {
+    if (!decider) return SingleInstanceStart::NotTakingPart;
+    if (takenOver) return SingleInstanceStart::Quit;
+    auto* decision = new (std::nothrow) Decision{decider, context}; // lives as long as the process
+    if (!decision) return SingleInstanceStart::NotTakingPart;
+    if (!startPipeServer(oneInstancePipeName(launcherDirectory, baseName), PipeAccess::CurrentUser, true, nullptr,
+                         decision, serveNewStart)) {
+        delete decision;
+        return SingleInstanceStart::NotTakingPart;
+    }
+    return SingleInstanceStart::Serving;
+}
+
+} // namespace tavrelo

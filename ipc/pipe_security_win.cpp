@@ -1,0 +1,66 @@
+#include <windows.h>
+
+#include <cstddef>
+
+#include "ipc/pipe_security.h"
+#include "platform/handles.h"
+
+namespace tavrelo {
+
+static_assert(kInteractivePipeRights == ((FILE_GENERIC_READ | FILE_GENERIC_WRITE) & ~FILE_CREATE_PIPE_INSTANCE));
+
+namespace {
+
+// One heap block: the attributes point at the descriptor, the descriptor at the list.
+struct SecurityBlock {
+    SECURITY_ATTRIBUTES attributes;
+    SECURITY_DESCRIPTOR descriptor;
+    alignas(8) unsigned char acl[1024];
+};
+
+bool addWellKnown(ACL* acl, WELL_KNOWN_SID_TYPE type, DWORD rights) {
+    unsigned char sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    return CreateWellKnownSid(type, nullptr, sid, &size) && AddAccessAllowedAce(acl, ACL_REVISION, rights, sid);
+}
+
+bool addCurrentUser(ACL* acl, DWORD rights) {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+    alignas(8) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return false;
+    return AddAccessAllowedAce(acl, ACL_REVISION, rights, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != 0;
+}
+
+} // namespace
+
+void* createPipeSecurity(PipeAccess access) noexcept {
+    auto* block = static_cast<SecurityBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SecurityBlock)));
+    if (!block) return nullptr;
+    auto* acl = reinterpret_cast<ACL*>(block->acl);
+    // The serving account needs full rights even on the service pipes: creating the further
+    // instances of its own pipe is checked against this list too.
+    bool ok = InitializeAcl(acl, sizeof block->acl, ACL_REVISION) && addCurrentUser(acl, FILE_ALL_ACCESS) &&
+              addWellKnown(acl, WinLocalSystemSid, FILE_ALL_ACCESS);
+    if (ok && access == PipeAccess::Service)
+        ok = addWellKnown(acl, WinBuiltinAdministratorsSid, FILE_ALL_ACCESS) &&
+             addWellKnown(acl, WinInteractiveSid, kInteractivePipeRights);
+    ok = ok && InitializeSecurityDescriptor(&block->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+         SetSecurityDescriptorDacl(&block->descriptor, TRUE, acl, FALSE);
+    if (!ok) {
+        HeapFree(GetProcessHeap(), 0, block);
+        return nullptr;
+    }
+    block->attributes.nLength = sizeof(SECURITY_ATTRIBUTES);
+    block->attributes.lpSecurityDescriptor = &block->descriptor;
+    block->attributes.bInheritHandle = FALSE;
+    static_assert(offsetof(SecurityBlock, attributes) == 0, "the attributes open the block");
+    return &block->attributes;
+}
+
+void freePipeSecurity(void* attributes) noexcept {
+    if (attributes) HeapFree(GetProcessHeap(), 0, attributes);
+}
+
+} // namespace tavrelo

@@ -1,0 +1,158 @@
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "ipc/pipes.h"
+#include "platform/os.h"
+
+namespace tavrelo {
+
+namespace {
+
+constexpr unsigned kGatePauseMs = 500;
+constexpr unsigned kBeforeExchangeMs = 500;
+constexpr unsigned kAfterExchangeMs = 250;
+constexpr unsigned kBusyPauseMs = 50;
+// A server that stays busy this long is hung or flooded; the caller goes on without it.
+constexpr std::chrono::seconds kBusyBudget{30};
+
+struct ServerStart {
+    Text name;
+    PipeAccess access;
+    bool manyConnections;
+    std::atomic<int>* stop;
+    void* data;
+    ConnectionHandler handler;
+
+    [[nodiscard]] bool stopping() const noexcept { return stop && stop->load() != 0; }
+};
+
+struct ConnectionStart {
+    PipeRef pipe;
+    void* data;
+    ConnectionHandler handler;
+};
+
+void threadEnding() noexcept {
+    if (auto hook = pipeProcessHooks().threadEnding) hook();
+}
+
+void connectionThread(void* raw) {
+    std::unique_ptr<ConnectionStart> start(static_cast<ConnectionStart*>(raw));
+    PipeHandle pipe(start->pipe);
+    start->handler(pipe.get(), start->data);
+    disconnectPipe(pipe.get());
+    pipe.reset();
+    threadEnding();
+}
+
+// Serves the name until stopped, or after the first connection when only one is wanted.
+void serve(ServerStart& server, PipeListener& listener) {
+    while (!server.stopping()) {
+        PipeHandle connection = listener.accept();
+        if (!connection) continue; // accept paces its own retries
+        if (server.stopping()) break;
+        auto* start = new (std::nothrow) ConnectionStart{connection.get(), server.data, server.handler};
+        if (start && startPipeThread(connectionThread, start)) {
+            (void)connection.release();
+            if (!server.manyConnections) break;
+        } else {
+            delete start;
+            disconnectPipe(connection.get());
+        }
+    }
+}
+
+void serverThread(void* raw) {
+    std::unique_ptr<ServerStart> server(static_cast<ServerStart*>(raw));
+    while (!server->stopping()) {
+        // The gate: another process serves the name; take over only once it is gone.
+        if (pipeIsServed(server->name)) {
+            os::sleepMs(kGatePauseMs);
+            continue;
+        }
+        PipeListener listener;
+        if (!listener.open(server->name, server->access)) {
+            // Somebody created the name between our probe and our first instance, or the system
+            // refuses it: never serve beside them, and never retry at full speed.
+            os::sleepMs(kGatePauseMs);
+            continue;
+        }
+        serve(*server, listener);
+        break;
+    }
+    threadEnding();
+}
+
+} // namespace
+
+bool startPipeServer(TextView name, PipeAccess access, bool manyConnections, std::atomic<int>* stop, void* data,
+                     ConnectionHandler handler) noexcept {
+    if (name.empty() || !handler) return false;
+    ServerStart* start = nullptr;
+    try {
+        start = new ServerStart{Text(name), access, manyConnections, stop, data, handler};
+    } catch (...) {
+        return false;
+    }
+    if (startPipeThread(serverThread, start)) return true;
+    delete start;
+    return false;
+}
+
+void serveExchange(PipeRef pipe, std::size_t replySize, char* replyBuffer, MessageHandler handler,
+                   void* data) noexcept {
+    char handshake[1024] = {};
+    const long got = readMessage(pipe, handshake, sizeof handshake);
+    if (got < static_cast<long>(sizeof kHandshake) || std::memcmp(handshake, kHandshake, sizeof kHandshake) != 0)
+        return;
+    std::string local;
+    char* reply = replyBuffer;
+    if (!reply && replySize > 0) {
+        try {
+            local.assign(replySize, '\0');
+        } catch (...) {
+            return;
+        }
+        reply = local.data();
+    }
+    const bool answer = handler ? handler(pipe, reply, replySize, data) : true;
+    if (answer && replySize > 0) (void)writeMessage(pipe, reply, replySize);
+    flushPipe(pipe);
+}
+
+int pipeExchange(TextView name, PipeWriter writer, void* writerData, PipeReader reader, void* readerData,
+                 PipeResult result) noexcept {
+    os::sleepMs(kBeforeExchangeMs);
+    if (name.empty()) return 0;
+    const auto deadline = std::chrono::steady_clock::now() + kBusyBudget;
+    for (;;) {
+        bool busy = false;
+        if (!waitForPipe(name, busy)) {
+            if (busy && std::chrono::steady_clock::now() < deadline) continue;
+            return 0;
+        }
+        PipeOpen outcome = PipeOpen::Failed;
+        PipeHandle pipe = openPipe(name, outcome);
+        if (outcome == PipeOpen::Busy) {
+            // Another client took the free instance first.
+            if (std::chrono::steady_clock::now() >= deadline) return 0;
+            os::sleepMs(kBusyPauseMs);
+            continue;
+        }
+        if (!pipe) return 0;
+        bool ok = writeMessage(pipe.get(), kHandshake, sizeof kHandshake) && (!writer || writer(pipe.get(), writerData));
+        if (ok) {
+            flushPipe(pipe.get());
+            ok = !reader || reader(pipe.get(), readerData);
+        }
+        os::sleepMs(kAfterExchangeMs);
+        pipe.reset();
+        if (!ok) return 0;
+        return result ? result(readerData) : 1;
+    }
+}
+
+} // namespace tavrelo

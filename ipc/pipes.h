@@ -1,0 +1,230 @@
+// The named-pipe channel between cooperating launcher processes: pipe names, the transport
+// (Windows named pipes; Unix SOCK_SEQPACKET sockets on the host, which keep message
+// boundaries), the gated listener, the one-shot client exchange and the two-pipe object pump.
+// Java is reached only through the hooks below, so this layer stands on its own.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/handle.h"
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// ---- Names ------------------------------------------------------------------------------------
+
+inline constexpr char16_t kOneInstancePipe[] = u"\\\\.\\pipe\\Tavrelo_OneInstance";
+inline constexpr char16_t kServiceUi1Pipe[] = u"\\\\.\\pipe\\Tavrelo_ServiceUI1";
+inline constexpr char16_t kServiceUi2Pipe[] = u"\\\\.\\pipe\\Tavrelo_ServiceUI2";
+inline constexpr char16_t kRunAsAdminPipe[] = u"\\\\.\\pipe\\Tavrelo_RunAsAdmin";
+inline constexpr char16_t kThreadAsAdmin1Pipe[] = u"\\\\.\\pipe\\Tavrelo_ThreadAsAdmin1";
+inline constexpr char16_t kThreadAsAdmin2Pipe[] = u"\\\\.\\pipe\\Tavrelo_ThreadAsAdmin2";
+
+// The longest pipe name Windows accepts, "\\.\pipe\" included.
+inline constexpr std::size_t kPipeNameLimit = 256;
+
+// base, then "_<session>" when `withSession` and the session is known, "_<A>" when A >= 0,
+// "_<B>" when B >= 0, then, when `directory` is not empty, "(" directory ["$" name] ")" with every
+// ':' and path separator of the directory turned into '$'. A name longer than kPipeNameLimit
+// keeps its first 238 units and ends with '#', 16 hex digits of a hash of the whole name and ')':
+// the same inputs always give the same name, different ones practically never collide.
+[[nodiscard]] Text buildPipeName(TextView base, TextView directory, TextView name, bool withSession, int numberA,
+                                 int numberB);
+
+// ---- Transport ----------------------------------------------------------------------------------
+
+// A connected pipe end: the pipe HANDLE on Windows, a socket descriptor on the host.
+using PipeRef = std::intptr_t;
+struct PipePolicy {
+    using Type = PipeRef;
+    static constexpr Type invalid() noexcept { return -1; }
+    static void close(Type pipe) noexcept;
+};
+using PipeHandle = UniqueHandle<PipePolicy>;
+
+// Who may use a served pipe. Every pipe refuses remote clients and none is inherited.
+enum class PipeAccess {
+    CurrentUser, // the serving account and SYSTEM (single instance, administrator pipes)
+    Service,     // SYSTEM, Administrators and the serving account fully; interactive users may
+                 // read and write but not create instances (the service pipes)
+};
+
+enum class PipeOpen { Opened, Busy, Missing, Failed };
+
+// True when a server holds the name: an open for reading succeeds (the connection is closed at
+// once; the server sees it as a connection without handshake), or every instance is busy.
+[[nodiscard]] bool pipeIsServed(TextView name) noexcept;
+// Waits up to the server's default time for a free instance. False when there is no such pipe
+// (`busy` false) or it stayed busy (`busy` true).
+[[nodiscard]] bool waitForPipe(TextView name, bool& busy) noexcept;
+// One attempt at opening a served pipe for an exchange, in message mode.
+[[nodiscard]] PipeHandle openPipe(TextView name, PipeOpen& outcome) noexcept;
+
+// Writes `size` bytes as one message; true only when all of them were written.
+[[nodiscard]] bool writeMessage(PipeRef pipe, const void* bytes, std::size_t size) noexcept;
+// Reads one message, keeping at most `capacity` bytes; the rest of a longer message is read and
+// dropped so the next read starts at the next message. Bytes kept, or -1 when the connection
+// failed or ended.
+[[nodiscard]] long readMessage(PipeRef pipe, void* buffer, std::size_t capacity) noexcept;
+// Waits until the peer has read what was written (Windows); nothing to do on the host.
+void flushPipe(PipeRef pipe) noexcept;
+// Ends the server side of a connection before its handle is closed.
+void disconnectPipe(PipeRef pipe) noexcept;
+
+// The serving side of one name. Not thread-safe: one listener thread uses it.
+class PipeListener {
+public:
+    PipeListener() = default;
+    ~PipeListener() { close(); }
+    PipeListener(const PipeListener&) = delete;
+    PipeListener& operator=(const PipeListener&) = delete;
+
+    // Creates the first instance of the name. False when another process already holds the name
+    // (a squatter or a server of ours): the caller must not serve, so no client of ours ever
+    // talks to an instance it did not create. False too when the system refuses the name.
+    [[nodiscard]] bool open(TextView name, PipeAccess access) noexcept;
+    // Blocks until a client connects and returns that connection; the next instance is created
+    // before it is handed out, so the name never lapses while the listener lives. Invalid when
+    // the wait failed (a failed creation pauses 500 ms first, so a caller's loop never spins).
+    [[nodiscard]] PipeHandle accept() noexcept;
+    void close() noexcept;
+
+private:
+    Text name_;
+    PipeAccess access_ = PipeAccess::CurrentUser;
+    PipeRef instance_ = -1; // Windows: the instance waiting for a client; host: the listening socket
+    PipeRef lock_ = -1;     // host: the lock file that makes the holder the only server
+    void* security_ = nullptr; // Windows: the attributes every instance is created with
+};
+
+// Starts a detached thread; false when it could not be created (`routine` then never runs).
+[[nodiscard]] bool startPipeThread(void (*routine)(void* argument), void* argument) noexcept;
+
+// ---- Framing --------------------------------------------------------------------------------------
+
+inline constexpr char kHandshake[6] = {'R', 'E', 'A', 'D', 'Y', '\0'};
+// The largest serialized object that crosses a pipe; a larger announced length drops the connection.
+inline constexpr std::int32_t kObjectSizeLimit = 16 * 1024 * 1024;
+
+// An int32, little-endian, as one message.
+[[nodiscard]] bool writeInt32(PipeRef pipe, std::int32_t value) noexcept;
+// One message of at least 4 bytes (read into a 400-byte buffer); its first int32.
+[[nodiscard]] bool readInt32(PipeRef pipe, std::int32_t& value) noexcept;
+// One message of exactly `size` bytes (1 to kObjectSizeLimit) into `bytes`; false for any other
+// size or message, before anything is allocated when the size is out of range.
+[[nodiscard]] bool readPayload(PipeRef pipe, std::int32_t size, std::string& bytes) noexcept;
+
+// ---- Hooks into the process ---------------------------------------------------------------------
+
+// Process-wide actions that messages on a pipe trigger, set once at start (the Java-backed ones
+// by the bridge). Absent hooks do nothing.
+struct PipeProcessHooks {
+    void (*threadEnding)() = nullptr;  // every thread of this layer calls it last (JVM detach)
+    void (*quit)() = nullptr;          // the quit control (-1) at endpoint 2
+    void (*reAddTrayIcon)() = nullptr; // the re-add-tray control (-2) at endpoint 2
+    // A window event forwarded by the companion; only the display change is ever dispatched.
+    void (*dispatchEvent)(unsigned code, std::uintptr_t wParam, std::intptr_t lParam) = nullptr;
+};
+void setPipeProcessHooks(const PipeProcessHooks& hooks) noexcept;
+[[nodiscard]] PipeProcessHooks pipeProcessHooks() noexcept;
+inline constexpr unsigned kDisplayChangeEvent = 0x7E; // WM_DISPLAYCHANGE
+
+// ---- Server and client exchange -----------------------------------------------------------------
+
+// Runs on its own thread with one connected pipe; the caller disconnects and closes it afterwards.
+using ConnectionHandler = void (*)(PipeRef pipe, void* data);
+
+// Starts the gated listener for `name` on a thread of its own: while another process serves the
+// name it probes every 500 ms; then it serves the name, one thread per connection running
+// `handler`. It ends when `*stop` turns non-zero (never when `stop` is null) or, without
+// `manyConnections`, after its first connection. `data` and `*stop` must outlive the listener and
+// every connection. True when the thread was started.
+[[nodiscard]] bool startPipeServer(TextView name, PipeAccess access, bool manyConnections, std::atomic<int>* stop,
+                                   void* data, ConnectionHandler handler) noexcept;
+
+// Called with the reply buffer after a valid handshake; true to write the reply.
+using MessageHandler = bool (*)(PipeRef pipe, char* reply, std::size_t replySize, void* data);
+// The body of a connection handler: reads the handshake (a connection without one is dropped
+// silently: probes, stop wake-ups, foreign clients), runs `handler`, writes the reply unless the
+// handler returned false or `replySize` is 0, then flushes.
+void serveExchange(PipeRef pipe, std::size_t replySize, char* replyBuffer, MessageHandler handler,
+                   void* data) noexcept;
+
+using PipeWriter = bool (*)(PipeRef pipe, void* data); // false: the exchange failed
+using PipeReader = bool (*)(PipeRef pipe, void* data); // false: the exchange failed
+using PipeResult = int (*)(void* data);
+// The client exchange: pause 500 ms, wait for and open the pipe (a busy pipe is retried for up to
+// 30 s), write the handshake, run `writer`, flush, run `reader`, pause 250 ms, close. The
+// result routine's value (1 without one) when the handshake and every routine succeeded; 0
+// otherwise, also for an empty name.
+[[nodiscard]] int pipeExchange(TextView name, PipeWriter writer, void* writerData, PipeReader reader = nullptr,
+                               void* readerData = nullptr, PipeResult result = nullptr) noexcept;
+
+// ---- Object pump ---------------------------------------------------------------------------------
+
+// What the application does for one endpoint; the Java-backed hooks come from the bridge.
+struct EndpointHooks {
+    void* context = nullptr;
+    // The application has an object to send (called with the endpoint's callId). Absent: this
+    // endpoint's side sends nothing and startSender refuses.
+    bool (*query)(void* context, int callId) = nullptr;
+    // The serialized object to send; false or empty for none.
+    bool (*supply)(void* context, int callId, std::string& bytes) = nullptr;
+    // A received object: its serialized bytes, or null and 0 for a null object; `deliverId` is
+    // the endpoint's deliverId (-1: none). Absent: received objects are dropped.
+    void (*deliver)(void* context, int deliverId, const char* bytes, std::size_t size) = nullptr;
+};
+
+// One end of a pump: the pipe one process serves. Process-lifetime record; threads keep a
+// reference to it.
+struct PipeEndpoint {
+    Text name;                        // built once from the fields below (buildEndpointNames)
+    const char16_t* baseName = nullptr;
+    std::atomic<int> stop{0};         // ends the listener on this name and every sender aimed at it
+    int refuseIfServed = 0;           // startReceiver fails when the name is already served
+    int withSession = 0;
+    int startDelayMs = 5000;          // pause before a sender aimed at this endpoint starts
+    int numberA = 0;
+    int callId = -1;                  // name number B; the query and supply argument
+    int deliverId = -1;               // when >= 0, handed to the delivery hook
+    PipeAccess access = PipeAccess::CurrentUser;
+    EndpointHooks hooks;
+};
+
+// Endpoint 1 is served by the first side (objects reach it tagged, window events too), endpoint 2
+// by the second side (objects plain, controls -1 and -2).
+struct EndpointPair {
+    PipeEndpoint endpoint1;
+    PipeEndpoint endpoint2;
+};
+
+inline constexpr std::int32_t kQuitControl = -1;
+inline constexpr std::int32_t kTrayReAddControl = -2;
+
+// Clears the endpoint and sets its defaults and hooks; nothing when it already carries `baseName`.
+void initEndpoint(PipeEndpoint& endpoint, const char16_t* baseName, PipeAccess access, const EndpointHooks& hooks);
+// Builds the names of both endpoints that have none yet.
+void buildEndpointNames(EndpointPair& pair, TextView directory, TextView applicationName);
+// Serves endpoint `which` (1 or 2) with its reader. False when `refuseIfServed` found the name
+// served or the listener could not be started.
+[[nodiscard]] bool startReceiver(EndpointPair& pair, int which, TextView directory, TextView applicationName) noexcept;
+// Starts the sender from endpoint `from` (1 or 2) to the other one: after the target's start
+// delay it probes the target until it answers, then polls the query hook every 500 ms and sends
+// each supplied object, until the target's stop flag is set. False when `from` has no query hook
+// or the thread could not be started.
+[[nodiscard]] bool startSender(EndpointPair& pair, int from, TextView directory, TextView applicationName) noexcept;
+// Sets the stop flag, wakes the listener blocked on the name, and pauses 250 ms.
+void stopEndpoint(PipeEndpoint& endpoint) noexcept;
+void stopPair(EndpointPair& pair) noexcept; // endpoint 2, then endpoint 1
+// Sends kQuitControl or kTrayReAddControl to the endpoint (endpoint 2); 0 for any other value.
+[[nodiscard]] int sendControl(PipeEndpoint& endpoint, std::int32_t value) noexcept;
+// Sends a window event to the endpoint (endpoint 1). Only kDisplayChangeEvent is carried: its
+// values are plain numbers, where other events carry pointers; 0 for any other code.
+[[nodiscard]] int forwardEvent(PipeEndpoint& endpoint, unsigned code, std::uintptr_t wParam,
+                               std::intptr_t lParam) noexcept;
+
+} // namespace tavrelo
