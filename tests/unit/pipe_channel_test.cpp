@@ -382,6 +382,46 @@ TEST_F(PipeChannel, PumpCarriesObjectsBothWaysBetweenTwoProcesses) {
     EXPECT_FALSE(pipeIsServed(pair->endpoint1.name));
 }
 
+std::atomic<int> queries{0};
+bool countQuery(void*, int) {
+    ++queries;
+    return false;
+}
+
+TEST_F(PipeChannel, SenderAsksTheApplicationAtMostEveryHalfSecond) {
+    EndpointPair& pair = newPair(u"poll", dir.path());
+    pair.endpoint2.startDelayMs = 0;
+    pair.endpoint1.hooks.query = countQuery;
+    ASSERT_TRUE(startReceiver(pair, 2, dir.path(), u"unused"));
+    ASSERT_TRUE(startSender(pair, 1, dir.path(), u"unused"));
+    ASSERT_TRUE(test::waitUntil([] { return queries > 0; }, 10000)) << "the probe was answered";
+    const int before = queries;
+    os::sleepMs(2000);
+    const int during = queries - before;
+    EXPECT_GE(during, 2);
+    EXPECT_LE(during, 5) << "a query that answers no must not be asked at full speed";
+    stopPair(pair);
+    os::sleepMs(600);
+    const int after = queries;
+    os::sleepMs(1000);
+    EXPECT_EQ(queries, after) << "the stopped sender asks no more";
+}
+
+bool failingWriter(PipeRef, void*) { return false; }
+
+TEST_F(PipeChannel, ExchangesReportFailureHonestly) {
+    const Text name = test::uniquePipeName(u"honest");
+    EXPECT_EQ(pipeExchange(name, nullptr, nullptr), 0) << "nobody serves the name";
+    auto* server = new TagServer;
+    ASSERT_TRUE(startPipeServer(name, PipeAccess::CurrentUser, true, &server->stop, server, serveTag));
+    ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(name); }, 5000));
+    EXPECT_EQ(pipeExchange(name, failingWriter, nullptr), 0) << "a writer that failed fails the exchange";
+    EXPECT_EQ(pipeExchange(name, nullptr, nullptr), 1);
+    auto* nameless = new PipeEndpoint;
+    EXPECT_EQ(sendControl(*nameless, kQuitControl), 0) << "an endpoint whose name was never built";
+    stopServer(*server, name);
+}
+
 TEST_F(PipeChannel, OverlongNamesAreShortenedAndStillServed) {
     Text directory = dir.path();
     while (directory.size() < 400) {
