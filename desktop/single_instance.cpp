@@ -100,8 +100,8 @@ bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView 
     return pipeExchange(name, writeArguments, &words, readAnswer, &answer, answerOf) == 1;
 }
 
-SingleInstanceStart startSingleInstance(TextView launcherDirectory, TextView baseName, OneInstanceDecider decider,
-                                        void* context, bool takenOver) {
+SingleInstanceStart startSingleInstanceWith(TextView launcherDirectory, TextView baseName, OneInstanceDecider decider,
+                                            void* context, bool takenOver) {
     if (!decider) return SingleInstanceStart::NotTakingPart;
     if (takenOver) return SingleInstanceStart::Quit;
     auto* decision = new (std::nothrow) Decision{decider, context}; // lives as long as the process

@@ -36,7 +36,7 @@ enum class SingleInstanceStart {
 // The decision after the main class is known. `decider` null means the application does not
 // define the method. `takenOver` is askRunningInstance's answer (false when it was not asked).
 // `context` must live as long as the process.
-[[nodiscard]] SingleInstanceStart startSingleInstance(TextView launcherDirectory, TextView baseName,
-                                                      OneInstanceDecider decider, void* context, bool takenOver);
+[[nodiscard]] SingleInstanceStart startSingleInstanceWith(TextView launcherDirectory, TextView baseName,
+                                                          OneInstanceDecider decider, void* context, bool takenOver);
 
 } // namespace tavrelo

@@ -31,7 +31,8 @@ Text fitPipeName(Text name) {
     if (name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF) --keep; // never split a surrogate pair
     name.resize(keep);
     name.push_back(u'#');
-    for (int shift = 60; shift >= 0; shift -= 4) name.push_back(kDigits[(hash >> shift) & 0xF]);
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name.push_back(kDigits[(hash >> shift) & 0xF]);
     name.push_back(u')');
     return name;
 }

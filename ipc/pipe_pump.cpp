@@ -47,7 +47,8 @@ bool taggedReader(PipeRef pipe, char*, std::size_t, void* data) {
         const auto code = static_cast<std::uint32_t>(int32At(event));
         auto dispatch = pipeProcessHooks().dispatchEvent;
         if (code == kDisplayChangeEvent && dispatch)
-            dispatch(code, static_cast<std::uint32_t>(int32At(event + 4)), static_cast<std::uint32_t>(int32At(event + 8)));
+            dispatch(code, static_cast<std::uint32_t>(int32At(event + 4)),
+                     static_cast<std::uint32_t>(int32At(event + 8)));
     } else if (tag == kTagObject) {
         std::int32_t size = 0;
         if (readInt32(pipe, size) && size != 0) receiveObject(pipe, endpoint, size); // 0 carries nothing here
@@ -114,7 +115,8 @@ void senderThread(void* raw) {
     for (int waited = 0; waited < to.startDelayMs && !stopped(); waited += 100)
         os::sleepMs(static_cast<unsigned>(to.startDelayMs - waited < 100 ? to.startDelayMs - waited : 100));
     std::int32_t probe = kProbe;
-    while (!stopped() && !pipeExchange(to.name, writeInt, &probe)) os::sleepMs(kPollMs);
+    while (!stopped() && !pipeExchange(to.name, writeInt, &probe))
+        os::sleepMs(kPollMs);
     const PipeWriter writer = start->tagged ? writeTaggedObject : writePlainObject;
     while (!stopped()) {
         if (from.hooks.query(from.hooks.context, from.callId)) (void)pipeExchange(to.name, writer, start.get());

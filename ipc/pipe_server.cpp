@@ -143,7 +143,8 @@ int pipeExchange(TextView name, PipeWriter writer, void* writerData, PipeReader 
             continue;
         }
         if (!pipe) return 0;
-        bool ok = writeMessage(pipe.get(), kHandshake, sizeof kHandshake) && (!writer || writer(pipe.get(), writerData));
+        bool ok =
+            writeMessage(pipe.get(), kHandshake, sizeof kHandshake) && (!writer || writer(pipe.get(), writerData));
         if (ok) {
             flushPipe(pipe.get());
             ok = !reader || reader(pipe.get(), readerData);

@@ -59,13 +59,16 @@ std::string socketPath(TextView name) {
     if (dir.size() + 1 >= kPathLimit || room < 24) return {};
     if (file.size() > room) {
         std::uint64_t hash = 0xcbf29ce484222325ull;
-        for (unsigned char c : file) hash = (hash ^ c) * 0x100000001b3ull;
+        for (unsigned char c : file)
+            hash = (hash ^ c) * 0x100000001b3ull;
         std::size_t keep = room - 17;
-        while (keep > 0 && (static_cast<unsigned char>(file[keep]) & 0xC0) == 0x80) --keep;
+        while (keep > 0 && (static_cast<unsigned char>(file[keep]) & 0xC0) == 0x80)
+            --keep;
         file.resize(keep);
         file.push_back('#');
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        for (int shift = 60; shift >= 0; shift -= 4) file.push_back(kDigits[(hash >> shift) & 0xF]);
+        for (int shift = 60; shift >= 0; shift -= 4)
+            file.push_back(kDigits[(hash >> shift) & 0xF]);
     }
     return dir + "/" + file;
 }
@@ -146,9 +149,9 @@ PipeHandle openPipe(TextView name, PipeOpen& outcome) noexcept {
     int fd = -1;
     const int error = connectTo(name, fd);
     if (error != 0) {
-        outcome = error == EAGAIN                           ? PipeOpen::Busy
+        outcome = error == EAGAIN                              ? PipeOpen::Busy
                   : (error == ENOENT || error == ECONNREFUSED) ? PipeOpen::Missing
-                                                             : PipeOpen::Failed;
+                                                               : PipeOpen::Failed;
         return PipeHandle();
     }
     const int flags = ::fcntl(fd, F_GETFL);
@@ -238,7 +241,8 @@ PipeHandle PipeListener::accept() noexcept {
         return PipeHandle();
     }
     int connection = -1;
-    while ((connection = ::accept4(static_cast<int>(instance_), nullptr, nullptr, SOCK_CLOEXEC)) < 0 && errno == EINTR) {
+    while ((connection = ::accept4(static_cast<int>(instance_), nullptr, nullptr, SOCK_CLOEXEC)) < 0 &&
+           errno == EINTR) {
     }
     if (connection < 0) {
         os::sleepMs(100);

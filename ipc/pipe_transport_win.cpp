@@ -86,9 +86,9 @@ PipeHandle openPipe(TextView name, PipeOpen& outcome) noexcept {
     PipeHandle pipe(refOf(openFor(name, kClientAccess, kClientFlags)));
     if (!pipe) {
         const DWORD error = GetLastError();
-        outcome = error == ERROR_PIPE_BUSY                                  ? PipeOpen::Busy
+        outcome = error == ERROR_PIPE_BUSY                                           ? PipeOpen::Busy
                   : (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? PipeOpen::Missing
-                                                                            : PipeOpen::Failed;
+                                                                                     : PipeOpen::Failed;
         return pipe;
     }
     DWORD mode = PIPE_READMODE_MESSAGE;

@@ -96,8 +96,8 @@ public:
 private:
     Text name_;
     PipeAccess access_ = PipeAccess::CurrentUser;
-    PipeRef instance_ = -1; // Windows: the instance waiting for a client; host: the listening socket
-    PipeRef lock_ = -1;     // host: the lock file that makes the holder the only server
+    PipeRef instance_ = -1;    // Windows: the instance waiting for a client; host: the listening socket
+    PipeRef lock_ = -1;        // host: the lock file that makes the holder the only server
     void* security_ = nullptr; // Windows: the attributes every instance is created with
 };
 
@@ -151,8 +151,7 @@ using MessageHandler = bool (*)(PipeRef pipe, char* reply, std::size_t replySize
 // The body of a connection handler: reads the handshake (a connection without one is dropped
 // silently: probes, stop wake-ups, foreign clients), runs `handler`, writes the reply unless the
 // handler returned false or `replySize` is 0, then flushes.
-void serveExchange(PipeRef pipe, std::size_t replySize, char* replyBuffer, MessageHandler handler,
-                   void* data) noexcept;
+void serveExchange(PipeRef pipe, std::size_t replySize, char* replyBuffer, MessageHandler handler, void* data) noexcept;
 
 using PipeWriter = bool (*)(PipeRef pipe, void* data); // false: the exchange failed
 using PipeReader = bool (*)(PipeRef pipe, void* data); // false: the exchange failed
@@ -182,15 +181,15 @@ struct EndpointHooks {
 // One end of a pump: the pipe one process serves. Process-lifetime record; threads keep a
 // reference to it.
 struct PipeEndpoint {
-    Text name;                        // built once from the fields below (buildEndpointNames)
+    Text name; // built once from the fields below (buildEndpointNames)
     const char16_t* baseName = nullptr;
-    std::atomic<int> stop{0};         // ends the listener on this name and every sender aimed at it
-    int refuseIfServed = 0;           // startReceiver fails when the name is already served
+    std::atomic<int> stop{0}; // ends the listener on this name and every sender aimed at it
+    int refuseIfServed = 0;   // startReceiver fails when the name is already served
     int withSession = 0;
-    int startDelayMs = 5000;          // pause before a sender aimed at this endpoint starts
+    int startDelayMs = 5000; // pause before a sender aimed at this endpoint starts
     int numberA = 0;
-    int callId = -1;                  // name number B; the query and supply argument
-    int deliverId = -1;               // when >= 0, handed to the delivery hook
+    int callId = -1;    // name number B; the query and supply argument
+    int deliverId = -1; // when >= 0, handed to the delivery hook
     PipeAccess access = PipeAccess::CurrentUser;
     EndpointHooks hooks;
 };

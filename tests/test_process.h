@@ -34,8 +34,7 @@ private:
 
 bool waitUntilImpl(bool (*condition)(void*), void* context, unsigned timeoutMs);
 // Polls `condition` every 20 ms until it holds or `timeoutMs` passed; whether it held.
-template <class Condition>
-bool waitUntil(Condition condition, unsigned timeoutMs) {
+template <class Condition> bool waitUntil(Condition condition, unsigned timeoutMs) {
     return waitUntilImpl([](void* c) { return (*static_cast<Condition*>(c))(); }, &condition, timeoutMs);
 }
 

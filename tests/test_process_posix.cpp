@@ -15,9 +15,11 @@ namespace tavrelo::test {
 bool ChildProcess::start(const Text& program, const std::vector<Text>& arguments) {
     kill();
     std::vector<std::string> words{toUtf8(program)};
-    for (const Text& argument : arguments) words.push_back(toUtf8(argument));
+    for (const Text& argument : arguments)
+        words.push_back(toUtf8(argument));
     std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
+    for (std::string& word : words)
+        argv.push_back(word.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (::posix_spawn(&pid, words[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;

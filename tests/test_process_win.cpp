@@ -19,8 +19,10 @@ void appendQuoted(Text& line, const Text& argument) {
             ++slashes;
             continue;
         }
-        if (c == u'"') line.append(slashes * 2 + 1, u'\\');
-        else line.append(slashes, u'\\');
+        if (c == u'"')
+            line.append(slashes * 2 + 1, u'\\');
+        else
+            line.append(slashes, u'\\');
         slashes = 0;
         line.push_back(c);
     }

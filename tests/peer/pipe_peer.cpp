@@ -74,7 +74,8 @@ std::string unhex(const Text& text) {
 }
 
 void waitServed(const Text& name, const Text& out) {
-    for (int i = 0; i < 1000 && !pipeIsServed(name); ++i) os::sleepMs(20);
+    for (int i = 0; i < 1000 && !pipeIsServed(name); ++i)
+        os::sleepMs(20);
     markReady(out);
 }
 
@@ -108,8 +109,10 @@ int send(const std::vector<Text>& args) {
     const Text& out = args.at(1);
     std::vector<std::vector<Text>> connections(1);
     for (std::size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == u"/") connections.emplace_back();
-        else connections.back().push_back(args[i]);
+        if (args[i] == u"/")
+            connections.emplace_back();
+        else
+            connections.back().push_back(args[i]);
     }
     std::string buffer(1 << 20, '\0');
     for (const auto& items : connections) {
@@ -208,7 +211,8 @@ void initPair(TextView directory, TextView application) {
 int pump(const std::vector<Text>& args) {
     pumpSide.side = toInt(args.at(0));
     pumpSide.out = args.at(3);
-    for (std::size_t i = 5; i < args.size(); ++i) pumpSide.objects.push_back(args[i] == u"-" ? "" : unhex(args[i]));
+    for (std::size_t i = 5; i < args.size(); ++i)
+        pumpSide.objects.push_back(args[i] == u"-" ? "" : unhex(args[i]));
     initPair(args.at(1), args.at(2));
     pair.endpoint1.startDelayMs = pair.endpoint2.startDelayMs = toInt(args.at(4));
     PipeProcessHooks hooks;
@@ -245,14 +249,16 @@ struct OneInstance {
 bool decide(std::vector<Text>& arguments, void* raw) {
     const auto& instance = *static_cast<const OneInstance*>(raw);
     std::string lines = "args " + std::to_string(arguments.size()) + "\n";
-    for (const Text& argument : arguments) lines += "arg " + toUtf8(argument) + "\n";
+    for (const Text& argument : arguments)
+        lines += "arg " + toUtf8(argument) + "\n";
     append(instance.out, lines);
     return instance.answer;
 }
 
 int oneInstance(const std::vector<Text>& args) {
     static OneInstance instance{args.at(2), args.at(3) == u"1"};
-    if (startSingleInstance(args.at(0), args.at(1), decide, &instance, false) != SingleInstanceStart::Serving) return 3;
+    if (startSingleInstanceWith(args.at(0), args.at(1), decide, &instance, false) != SingleInstanceStart::Serving)
+        return 3;
     waitServed(oneInstancePipeName(args.at(0), args.at(1)), instance.out);
     return live();
 }
@@ -261,8 +267,9 @@ int oneInstance(const std::vector<Text>& args) {
 int squat(const std::vector<Text>& args) {
     const Text& name = args.at(0);
     void* everybody = openToAllSecurity();
-    HANDLE first = CreateNamedPipeW(wc(name), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                    PIPE_UNLIMITED_INSTANCES, 512, 512, 0, static_cast<SECURITY_ATTRIBUTES*>(everybody));
+    HANDLE first =
+        CreateNamedPipeW(wc(name), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                         PIPE_UNLIMITED_INSTANCES, 512, 512, 0, static_cast<SECURITY_ATTRIBUTES*>(everybody));
     if (first == INVALID_HANDLE_VALUE) return 3;
     markReady(args.at(1));
     char buffer[1024];
@@ -306,13 +313,15 @@ int run(const std::vector<Text>& all) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
     std::vector<tavrelo::Text> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(tavrelo::tc(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(tavrelo::tc(argv[i]));
     return tavrelo::run(args);
 }
 #else
 int main(int argc, char** argv) {
     std::vector<tavrelo::Text> args;
-    for (int i = 1; i < argc; ++i) args.push_back(tavrelo::fromUtf8(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.push_back(tavrelo::fromUtf8(argv[i]));
     return tavrelo::run(args);
 }
 #endif

@@ -155,11 +155,15 @@ TEST_F(PipeChannel, SendersProbeFirstThenCarryObjectsInBothFramings) {
 
     const std::string object = test::toHex(kJavaString);
     EXPECT_EQ(test::fileText(out2), "connection\n524541445900\n00000000\n--\n"
-                                    "connection\n524541445900\n0a000000\n" + object + "\n--\n"
-                                    "connection\n524541445900\n00000000\n--\n");
+                                    "connection\n524541445900\n0a000000\n" +
+                                        object +
+                                        "\n--\n"
+                                        "connection\n524541445900\n00000000\n--\n");
     EXPECT_EQ(test::fileText(out1), "connection\n524541445900\n00000000\n--\n"
-                                    "connection\n524541445900\n02000000\n0a000000\n" + object + "\n--\n"
-                                    "connection\n524541445900\n--\n");
+                                    "connection\n524541445900\n02000000\n0a000000\n" +
+                                        object +
+                                        "\n--\n"
+                                        "connection\n524541445900\n--\n");
 }
 
 TEST_F(PipeChannel, PlainReaderDeliversObjectsNullsAndControls) {
@@ -170,9 +174,9 @@ TEST_F(PipeChannel, PlainReaderDeliversObjectsNullsAndControls) {
 
     const Text out = dir / u"sent.txt";
     ChildProcess sender;
-    ASSERT_TRUE(test::startPeer(sender, {u"send", pair.endpoint2.name, out, kReadyHex, hexInt(10), hexBytes(kJavaString),
-                                         u"/", kReadyHex, hexInt(-1), u"/", kReadyHex, hexInt(-2), u"/", kReadyHex,
-                                         hexInt(-7), u"/", kReadyHex, hexInt(0)}));
+    ASSERT_TRUE(test::startPeer(sender, {u"send", pair.endpoint2.name, out, kReadyHex, hexInt(10),
+                                         hexBytes(kJavaString), u"/", kReadyHex, hexInt(-1), u"/", kReadyHex,
+                                         hexInt(-2), u"/", kReadyHex, hexInt(-7), u"/", kReadyHex, hexInt(0)}));
     ASSERT_EQ(sender.wait(30000), 0);
     EXPECT_TRUE(test::waitUntil([] { return seen.deliveriesNow().size() >= 2; }, 5000));
     os::sleepMs(300);
@@ -189,16 +193,38 @@ TEST_F(PipeChannel, HostileClientsAreDroppedAndThePlainListenerGoesOn) {
 
     const Text out = dir / u"sent.txt";
     ChildProcess sender;
-    ASSERT_TRUE(test::startPeer(
-        sender, {u"send", pair.endpoint2.name, out,
-                 u"6e6f7065", hexInt(10), hexBytes(kJavaString),           // no handshake
-                 u"/", kReadyHex, u"01",                                   // a length of one byte
-                 u"/", kReadyHex, hexInt(0x7FFFFFFF), u"00",               // far beyond the limit
-                 u"/", kReadyHex, hexInt(kObjectSizeLimit + 1), u"00",     // just beyond it
-                 u"/", kReadyHex, hexInt(100), u"00112233445566778899",    // a truncated payload
-                 u"/", kReadyHex, hexInt(4), u"0011223344556677",          // a longer payload
-                 u"/", kReadyHex, hexInt(8),                               // no payload at all
-                 u"/", kReadyHex, hexInt(3), u"414243"}));                 // and a sound object
+    ASSERT_TRUE(test::startPeer(sender, {u"send",
+                                         pair.endpoint2.name,
+                                         out,
+                                         u"6e6f7065",
+                                         hexInt(10),
+                                         hexBytes(kJavaString), // no handshake
+                                         u"/",
+                                         kReadyHex,
+                                         u"01", // a length of one byte
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(0x7FFFFFFF),
+                                         u"00", // far beyond the limit
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(kObjectSizeLimit + 1),
+                                         u"00", // just beyond it
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(100),
+                                         u"00112233445566778899", // a truncated payload
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(4),
+                                         u"0011223344556677", // a longer payload
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(8), // no payload at all
+                                         u"/",
+                                         kReadyHex,
+                                         hexInt(3),
+                                         u"414243"})); // and a sound object
     ASSERT_EQ(sender.wait(30000), 0);
     EXPECT_TRUE(test::waitUntil([] { return !seen.deliveriesNow().empty(); }, 5000));
     os::sleepMs(300);
@@ -217,17 +243,16 @@ TEST_F(PipeChannel, TaggedReaderIgnoresUnknownTagsAndPointerEvents) {
     const Text deviceEvent = hexInt(0x219) + hexInt(0x8000) + hexInt(0x00401000);
     const Text displayEvent = hexInt(0x7E) + hexInt(32) + hexInt(0x03000400);
     ChildProcess sender;
-    ASSERT_TRUE(test::startPeer(
-        sender, {u"send", pair.endpoint1.name, out,
-                 kReadyHex, hexInt(7),                                  // unknown tag
-                 u"/", kReadyHex, hexInt(0),                            // a probe
-                 u"/", kReadyHex, hexInt(-1),                           // a control meant for endpoint 2
-                 u"/", kReadyHex, hexInt(1), deviceEvent,               // an event with a pointer
-                 u"/", kReadyHex, hexInt(1), u"7e000000",               // a short event
-                 u"/", kReadyHex, hexInt(2), hexInt(-5), u"00",         // a negative length
-                 u"/", kReadyHex, hexInt(2), hexInt(0),                 // an empty object
-                 u"/", kReadyHex, hexInt(1), displayEvent,              // the display change
-                 u"/", kReadyHex, hexInt(2), hexInt(3), u"78797a"}));   // a sound object
+    ASSERT_TRUE(
+        test::startPeer(sender, {u"send", pair.endpoint1.name, out,        kReadyHex,    hexInt(7), // unknown tag
+                                 u"/",    kReadyHex,           hexInt(0),                           // a probe
+                                 u"/",    kReadyHex,           hexInt(-1), // a control meant for endpoint 2
+                                 u"/",    kReadyHex,           hexInt(1),  deviceEvent, // an event with a pointer
+                                 u"/",    kReadyHex,           hexInt(1),  u"7e000000", // a short event
+                                 u"/",    kReadyHex,           hexInt(2),  hexInt(-5),   u"00", // a negative length
+                                 u"/",    kReadyHex,           hexInt(2),  hexInt(0),           // an empty object
+                                 u"/",    kReadyHex,           hexInt(1),  displayEvent,        // the display change
+                                 u"/",    kReadyHex,           hexInt(2),  hexInt(3),    u"78797a"})); // a sound object
     ASSERT_EQ(sender.wait(30000), 0);
     EXPECT_TRUE(test::waitUntil([] { return !seen.deliveriesNow().empty(); }, 5000));
     os::sleepMs(300);
@@ -373,9 +398,8 @@ TEST_F(PipeChannel, PumpCarriesObjectsBothWaysBetweenTwoProcesses) {
     EXPECT_EQ(control.wait(20000), 0);
     ASSERT_TRUE(test::startPeer(control, {u"event", dir.path(), app, u"126", u"16", u"50332672"}));
     EXPECT_EQ(control.wait(20000), 0);
-    EXPECT_EQ(test::waitForLines(out, 4), (std::vector<std::string>{"deliver -1 null",
-                                                                      "deliver -1 " + test::toHex(kJavaString), "quit",
-                                                                      "tray"}));
+    EXPECT_EQ(test::waitForLines(out, 4),
+              (std::vector<std::string>{"deliver -1 null", "deliver -1 " + test::toHex(kJavaString), "quit", "tray"}));
     EXPECT_TRUE(test::waitUntil([] { return !seen.eventsNow().empty(); }, 5000));
     EXPECT_EQ(seen.eventsNow(), (std::vector<std::string>{"126 16 50332672"}));
     stopPair(*pair);

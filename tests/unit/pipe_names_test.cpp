@@ -18,7 +18,8 @@ TEST(PipeNames, ServicePipesCarryNumberAAndThePathPart) {
               u"\\\\.\\pipe\\Tavrelo_ServiceUI1_0(C$$Apps$Demo$Demo)");
     EXPECT_EQ(buildPipeName(kServiceUi2Pipe, u"C:\\Apps\\Demo", u"Demo", false, 0, -1),
               u"\\\\.\\pipe\\Tavrelo_ServiceUI2_0(C$$Apps$Demo$Demo)");
-    EXPECT_EQ(buildPipeName(kServiceUi1Pipe, u"C:\\Apps", u"", false, -1, -1), u"\\\\.\\pipe\\Tavrelo_ServiceUI1(C$$Apps)")
+    EXPECT_EQ(buildPipeName(kServiceUi1Pipe, u"C:\\Apps", u"", false, -1, -1),
+              u"\\\\.\\pipe\\Tavrelo_ServiceUI1(C$$Apps)")
         << "without a name the path part is the directory alone";
 }
 
@@ -43,7 +44,8 @@ TEST(PipeNames, SingleInstanceNameHoldsTheSessionDirectoryAndBaseName) {
 
 TEST(PipeNames, OverlongNamesAreShortenedByAStableRule) {
     Text directory = u"C:";
-    while (directory.size() < 300) directory += u"\\Program Files\\Some Vendor";
+    while (directory.size() < 300)
+        directory += u"\\Program Files\\Some Vendor";
     const Text name = buildPipeName(kOneInstancePipe, directory, u"Demo", false, -1, -1);
     EXPECT_EQ(name.size(), kPipeNameLimit);
     EXPECT_EQ(name, buildPipeName(kOneInstancePipe, directory, u"Demo", false, -1, -1)) << "stable";

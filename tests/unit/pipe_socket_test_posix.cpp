@@ -22,8 +22,10 @@ public:
         ::setenv("XDG_RUNTIME_DIR", toUtf8(path).c_str(), 1);
     }
     ~ScopedRuntimeDirectory() {
-        if (had_) ::setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
-        else ::unsetenv("XDG_RUNTIME_DIR");
+        if (had_)
+            ::setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
     }
 
 private:

@@ -68,9 +68,9 @@ TEST_F(SingleInstance, LongArgumentsAreCutWithoutLosingTheirPlace) {
     startRunning(running, true);
     const Text longArgument(3000, u'x');
     EXPECT_TRUE(askRunningInstance(dir.path(), base, Text(u"before ") + longArgument + u" after"));
-    EXPECT_EQ(test::waitForLines(out, 4), (std::vector<std::string>{"args 3", "arg before",
-                                                                      "arg " + std::string(kHandedArgumentUnits, 'x'),
-                                                                      "arg after"}));
+    EXPECT_EQ(test::waitForLines(out, 4),
+              (std::vector<std::string>{"args 3", "arg before", "arg " + std::string(kHandedArgumentUnits, 'x'),
+                                        "arg after"}));
 }
 
 TEST_F(SingleInstance, BadCountsGetNoAnswerAndTheInstanceGoesOnServing) {
@@ -93,7 +93,8 @@ TEST_F(SingleInstance, TooManyArgumentsLetTheNewStartRun) {
     ChildProcess running;
     startRunning(running, true);
     Text many;
-    for (int i = 0; i <= kMaxHandedArguments; ++i) many += u"a ";
+    for (int i = 0; i <= kMaxHandedArguments; ++i)
+        many += u"a ";
     EXPECT_FALSE(askRunningInstance(dir.path(), base, many));
     EXPECT_TRUE(test::fileLines(out).empty());
 }
@@ -108,10 +109,10 @@ bool recordDecision(std::vector<Text>& arguments, void*) {
 }
 
 TEST_F(SingleInstance, WithoutTheMethodNothingIsServedAndATakenOverStartQuits) {
-    EXPECT_EQ(startSingleInstance(dir.path(), base, nullptr, nullptr, false), SingleInstanceStart::NotTakingPart);
-    EXPECT_EQ(startSingleInstance(dir.path(), base, nullptr, nullptr, true), SingleInstanceStart::NotTakingPart)
+    EXPECT_EQ(startSingleInstanceWith(dir.path(), base, nullptr, nullptr, false), SingleInstanceStart::NotTakingPart);
+    EXPECT_EQ(startSingleInstanceWith(dir.path(), base, nullptr, nullptr, true), SingleInstanceStart::NotTakingPart)
         << "a start whose own class lacks the method never quits";
-    EXPECT_EQ(startSingleInstance(dir.path(), base, recordDecision, nullptr, true), SingleInstanceStart::Quit);
+    EXPECT_EQ(startSingleInstanceWith(dir.path(), base, recordDecision, nullptr, true), SingleInstanceStart::Quit);
     os::sleepMs(200);
     EXPECT_FALSE(pipeIsServed(oneInstancePipeName(dir.path(), base)));
 }
@@ -120,7 +121,7 @@ TEST_F(SingleInstance, AStartThatWasAllowedToRunTakesOverThePipeWhenTheFirstEnds
     ChildProcess running;
     startRunning(running, false);
     EXPECT_FALSE(askRunningInstance(dir.path(), base, u"second"));
-    ASSERT_EQ(startSingleInstance(dir.path(), base, recordDecision, nullptr, false), SingleInstanceStart::Serving);
+    ASSERT_EQ(startSingleInstanceWith(dir.path(), base, recordDecision, nullptr, false), SingleInstanceStart::Serving);
 
     ChildProcess third;
     ASSERT_TRUE(test::startPeer(third, {u"ask", dir.path(), base, u"third"}));

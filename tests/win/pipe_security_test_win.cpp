@@ -67,11 +67,11 @@ std::map<std::string, DWORD> accessOf(const Text& name) {
         }
         auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
         PSID sid = &allowed->SidStart;
-        std::string who = isCurrentUser(sid)                                  ? "user"
-                          : sameSid(sid, WinLocalSystemSid)                   ? "system"
-                          : sameSid(sid, WinBuiltinAdministratorsSid)         ? "administrators"
-                          : sameSid(sid, WinInteractiveSid)                   ? "interactive"
-                                                                              : "other " + sidText(sid);
+        std::string who = isCurrentUser(sid)                          ? "user"
+                          : sameSid(sid, WinLocalSystemSid)           ? "system"
+                          : sameSid(sid, WinBuiltinAdministratorsSid) ? "administrators"
+                          : sameSid(sid, WinInteractiveSid)           ? "interactive"
+                                                                      : "other " + sidText(sid);
         entries[who] |= allowed->Mask;
     }
     LocalFree(descriptor);
@@ -133,8 +133,8 @@ TEST_F(PipeSecurity, InstancesAreMessagePipesOfTheAgreedSize) {
     // Unlimited instances: Windows reports 255, wine reports it as -1.
     EXPECT_TRUE(instances == PIPE_UNLIMITED_INSTANCES || instances == 0xFFFFFFFF) << instances;
     DWORD mode = 0;
-    ASSERT_TRUE(GetNamedPipeHandleStateW(reinterpret_cast<HANDLE>(client.get()), &mode, nullptr, nullptr, nullptr,
-                                         nullptr, 0));
+    ASSERT_TRUE(
+        GetNamedPipeHandleStateW(reinterpret_cast<HANDLE>(client.get()), &mode, nullptr, nullptr, nullptr, nullptr, 0));
     EXPECT_EQ(mode & PIPE_READMODE_MESSAGE, static_cast<DWORD>(PIPE_READMODE_MESSAGE)) << "clients read messages too";
 }
 
@@ -161,10 +161,13 @@ struct CountingServer {
     std::atomic<int> handled{0};
 };
 void countConnection(PipeRef pipe, void* data) {
-    serveExchange(pipe, 0, nullptr, [](PipeRef, char*, std::size_t, void* d) {
-        ++static_cast<CountingServer*>(d)->handled;
-        return false;
-    }, data);
+    serveExchange(
+        pipe, 0, nullptr,
+        [](PipeRef, char*, std::size_t, void* d) {
+            ++static_cast<CountingServer*>(d)->handled;
+            return false;
+        },
+        data);
 }
 
 TEST_F(PipeSecurity, ASquattedNameMakesOurServerFailClosed) {
