@@ -1,5 +1,6 @@
 #include "desktop/single_instance.h"
 
+#include <bit>
 #include <new>
 
 #include "ipc/pipes.h"
@@ -9,6 +10,9 @@
 namespace tavrelo {
 
 namespace {
+
+// Arguments cross as UTF-16LE, which is how the units lie in memory on every platform we build for.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr std::size_t kArgumentBytes = 2048;
 
@@ -31,15 +35,10 @@ bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
     for (std::int32_t i = 0; i < count; ++i) {
         // Longer arguments are cut here; the rest of their message is read away, so the next
         // argument still arrives in its place.
-        unsigned char buffer[kArgumentBytes] = {};
-        const long got = readMessage(pipe, buffer, sizeof buffer - 2);
+        char16_t buffer[kArgumentBytes / 2] = {};
+        const long got = readMessage(pipe, buffer, sizeof buffer - sizeof buffer[0]);
         if (got < 0) return false;
-        Text argument;
-        for (long at = 0; at + 1 < got; at += 2) {
-            const auto unit = static_cast<char16_t>(buffer[at] | (buffer[at + 1] << 8));
-            if (unit == 0) break;
-            argument.push_back(unit);
-        }
+        Text argument(buffer, textLength(buffer)); // UTF-16LE is the units' own layout here
         removeEnclosingQuotes(argument);
         arguments.push_back(std::move(argument));
     }
@@ -67,16 +66,8 @@ void serveNewStart(PipeRef pipe, void* data) { serveExchange(pipe, 4, nullptr, a
 bool writeArguments(PipeRef pipe, void* data) {
     const auto& words = *static_cast<const std::vector<Text>*>(data);
     if (!writeInt32(pipe, static_cast<std::int32_t>(words.size()))) return false;
-    for (const Text& word : words) {
-        std::string bytes;
-        bytes.reserve((word.size() + 1) * 2);
-        for (char16_t unit : word) {
-            bytes.push_back(static_cast<char>(unit & 0xFF));
-            bytes.push_back(static_cast<char>(unit >> 8));
-        }
-        bytes.append(2, '\0');
-        if (!writeMessage(pipe, bytes.data(), bytes.size())) return false;
-    }
+    for (const Text& word : words)
+        if (!writeMessage(pipe, word.c_str(), (word.size() + 1) * sizeof(char16_t))) return false;
     return true;
 }
 

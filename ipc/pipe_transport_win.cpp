@@ -11,8 +11,6 @@ namespace tavrelo {
 namespace {
 
 constexpr DWORD kBufferSize = 512;
-// A finite default: a client waiting for a busy server comes back and decides for itself.
-constexpr DWORD kDefaultWaitMs = 2000;
 constexpr DWORD kPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
 // Generic write would ask for the right to create instances, which users lack on service pipes;
 // writing attributes is what switching to message mode needs.
@@ -35,7 +33,7 @@ HANDLE openFor(TextView name, DWORD access, DWORD flags) noexcept {
 
 HANDLE createInstance(const Text& name, void* security, bool first) noexcept {
     return CreateNamedPipeW(wc(name), PIPE_ACCESS_DUPLEX | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0), kPipeMode,
-                            PIPE_UNLIMITED_INSTANCES, kBufferSize, kBufferSize, kDefaultWaitMs,
+                            PIPE_UNLIMITED_INSTANCES, kBufferSize, kBufferSize, kPipeDefaultWaitMs,
                             static_cast<SECURITY_ATTRIBUTES*>(security));
 }
 

@@ -55,6 +55,9 @@ enum class PipeAccess {
 
 enum class PipeOpen { Opened, Busy, Missing, Failed };
 
+// How long a client waits for a free instance of a served pipe before it decides for itself.
+inline constexpr unsigned kPipeDefaultWaitMs = 2000;
+
 // True when a server holds the name: an open for reading succeeds (the connection is closed at
 // once; the server sees it as a connection without handshake), or every instance is busy.
 [[nodiscard]] bool pipeIsServed(TextView name) noexcept;
@@ -131,6 +134,9 @@ struct PipeProcessHooks {
 };
 void setPipeProcessHooks(const PipeProcessHooks& hooks) noexcept;
 [[nodiscard]] PipeProcessHooks pipeProcessHooks() noexcept;
+// Pipe threads let go of the virtual machine when they end, and the quit control ends the Java
+// application; the other hooks are kept.
+void useJavaPipeHooks() noexcept;
 inline constexpr unsigned kDisplayChangeEvent = 0x7E; // WM_DISPLAYCHANGE
 
 // ---- Server and client exchange -----------------------------------------------------------------
