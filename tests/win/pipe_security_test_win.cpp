@@ -156,6 +156,25 @@ TEST_F(PipeSecurity, ServerHandlesAreNotInherited) {
     EXPECT_STREQ(got, "ping");
 }
 
+TEST_F(PipeSecurity, ABusyPipeCountsAsServedAndWaitingForItEnds) {
+    PipeListener listener;
+    ASSERT_TRUE(listener.open(name, PipeAccess::CurrentUser));
+    PipeOpen outcome;
+    PipeHandle first = openPipe(name, outcome); // takes the only instance
+    ASSERT_EQ(outcome, PipeOpen::Opened);
+    PipeHandle second = openPipe(name, outcome);
+    EXPECT_EQ(outcome, PipeOpen::Busy);
+    EXPECT_TRUE(pipeIsServed(name)) << "every instance busy still means somebody serves the name";
+
+    const DWORD started = GetTickCount();
+    bool busy = false;
+    EXPECT_FALSE(waitForPipe(name, busy));
+    EXPECT_TRUE(busy);
+    const DWORD waited = GetTickCount() - started;
+    EXPECT_GE(waited, kPipeDefaultWaitMs - 200);
+    EXPECT_LT(waited, kPipeDefaultWaitMs + 3000) << "the pipe's own default wait is finite";
+}
+
 struct CountingServer {
     std::atomic<int> stop{0};
     std::atomic<int> handled{0};
