@@ -207,6 +207,21 @@ struct EndpointPair {
     PipeEndpoint endpoint2;
 };
 
+struct FeatureInterface;
+// The slots of a feature interface that drive one side of a pump: the query (an int argument,
+// the endpoint's callId, which "()Z" methods ignore), the supply returning a
+// java.io.Serializable, and the delivery taking one (after the deliverId when it is 0 or more).
+struct JavaPumpMethods {
+    const FeatureInterface* record = nullptr;
+    int querySlot = 0;
+    int supplySlot = 0;
+    int deliverSlot = 0;
+};
+// Hooks that call those methods through the bridge, objects crossing as Java's serialized bytes.
+// Bind the slots first: a query or delivery slot that is not defined gives no such hook. The
+// record must live as long as the endpoint.
+[[nodiscard]] EndpointHooks javaEndpointHooks(const JavaPumpMethods& methods) noexcept;
+
 inline constexpr std::int32_t kQuitControl = -1;
 inline constexpr std::int32_t kTrayReAddControl = -2;
 
