@@ -58,8 +58,9 @@ enum class PipeOpen { Opened, Busy, Missing, Failed };
 // How long a client waits for a free instance of a served pipe before it decides for itself.
 inline constexpr unsigned kPipeDefaultWaitMs = 2000;
 
-// True when a server holds the name: an open for reading succeeds (the connection is closed at
-// once; the server sees it as a connection without handshake), or every instance is busy.
+// True when somebody holds the name: an open for reading succeeds (the connection is closed at
+// once; the server sees it as a connection without handshake), every instance is busy, or the
+// pipe exists but refuses us.
 [[nodiscard]] bool pipeIsServed(TextView name) noexcept;
 // Waits up to the server's default time for a free instance. False when there is no such pipe
 // (`busy` false) or it stayed busy (`busy` true).
