@@ -6,7 +6,8 @@ namespace tavrelo {
 
 namespace {
 
-enum class ValueKind { Text, Options, PathList };
+// ExpandedPathList: a path list whose %NAME% references are expanded before it is resolved.
+enum class ValueKind { Text, Options, PathList, ExpandedPathList };
 
 struct KeyForms {
     ConfigSlot slot;
@@ -26,8 +27,8 @@ const KeyForms kKeys[] = {
     {kResourceDirectory, {u"ResourceDirectory", u"Resource Directory"}, ValueKind::PathList},
     {kUrlInstallJre, {u"URL_InstallJRE", u"URL InstallJRE"}, ValueKind::PathList},
     {kDisplayBoxInstall, {u"Display_BoxInstall", u"Display BoxInstall"}, ValueKind::Text},
-    {kPathBrowser, {u"PathBrowser", u"Path Browser"}, ValueKind::PathList},
-    {kPathJre, {u"PathJRE", u"Path JRE"}, ValueKind::PathList},
+    {kPathBrowser, {u"PathBrowser", u"Path Browser"}, ValueKind::ExpandedPathList},
+    {kPathJre, {u"PathJRE", u"Path JRE"}, ValueKind::ExpandedPathList},
 };
 
 const KeyForms* findKey(TextView key) noexcept {
@@ -67,6 +68,11 @@ void parsePropertyLine(Configuration& config, TextView line) {
         break;
     case ValueKind::PathList:
         config.set(key->slot, normalisePathList(value, config.launcherDirectory));
+        break;
+    case ValueKind::ExpandedPathList:
+        // "%ProgramFiles%\..." only names a place once expanded; resolved as written it would
+        // count as relative, miss, and leave an empty slot.
+        config.set(key->slot, normalisePathList(value, config.launcherDirectory, PathReferences::Expanded));
         break;
     }
 }

@@ -128,8 +128,12 @@ void applyEmbeddedText(Configuration& config, TextView text);
 
 // Escapes of option values and path lists: "\\" runs collapse, then "\:" and "\=".
 [[nodiscard]] Text removeEscapes(TextView value);
-// A path list normalised against the launcher directory; absent when empty after escapes.
-[[nodiscard]] std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory);
+// A path list normalised against the launcher directory; absent when empty after escapes. With
+// Expanded, %NAME% references are expanded once the escapes are removed and before the elements
+// are resolved (an expanded value's own backslashes, such as a UNC prefix, stay as they are).
+enum class PathReferences { Kept, Expanded };
+[[nodiscard]] std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory,
+                                                    PathReferences references = PathReferences::Kept);
 
 // Words of an argument or option string (spaces outside double quotes separate them).
 [[nodiscard]] std::vector<Text> splitWords(TextView text);

@@ -31,8 +31,9 @@ Text removeEscapes(TextView value) {
     return text;
 }
 
-std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory) {
-    const Text unescaped = removeEscapes(value);
+std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory, PathReferences references) {
+    Text unescaped = removeEscapes(value);
+    if (references == PathReferences::Expanded) unescaped = expandReferences(unescaped);
     if (unescaped.empty()) return std::nullopt;
     Text list;
     TextView rest = unescaped;

@@ -32,11 +32,11 @@ std::vector<Text> listElements(TextView list) {
 
 std::optional<FoundRuntime> locateRuntime(TextView launcherDirectory, const Configuration& config,
                                           const RuntimeRegistry& registry) {
-    if (const Text* configured = config.get(kPathJre)) {
-        if (const auto list = normalisePathList(*configured, launcherDirectory))
-            for (const Text& home : listElements(*list))
-                if (os::pathExists(home)) return FoundRuntime{home, {}};
-    }
+    // The slot was expanded and resolved when it was read; unescaping it a second time would
+    // fold the leading backslashes of a UNC path that an expanded reference brought in.
+    if (const Text* configured = config.get(kPathJre))
+        for (const Text& home : listElements(*configured))
+            if (os::pathExists(home)) return FoundRuntime{home, {}};
     if (const Text beside = jreBeside(launcherDirectory); os::isDirectory(beside)) return FoundRuntime{beside, {}};
     if (const Text* resources = config.get(kResourceDirectory))
         for (const Text& directory : listElements(*resources))
@@ -71,7 +71,7 @@ void offerRuntimeInstallation(const Configuration& config) {
     const Text* configuredPage = config.get(kUrlInstallJre);
     const Text page = configuredPage && !configuredPage->empty() ? *configuredPage : Text(kDefaultDownloadPage);
     if (const Text* browser = config.get(kPathBrowser); browser && !browser->empty()) {
-        (void)startBrowser(expandReferences(*browser), page);
+        (void)startBrowser(*browser, page); // its references were expanded when it was read
         return;
     }
     (void)openWebPage(page);

@@ -161,5 +161,28 @@ TEST(RuntimeChoice, WithoutTheQuestionTheConfiguredBrowserOpensThePage) {
     EXPECT_EQ(opened, "https://example.org/java\n");
 }
 
+TEST(RuntimeChoice, PathJreAndPathBrowserReachWhatTheirReferencesName) {
+    AppDirectory app("Probe");
+    linkToJdk(app.dir(), "runtimes/good");
+    app.dir().write(u"tools/browser.sh", "#!/bin/sh\necho \"$@\" > '" + app.path() + "/opened.txt'\n");
+    ::chmod((app.path() + "/tools/browser.sh").c_str(), 0755);
+    Environment environment = withJavaHome(brokenRuntime(app, "broken"));
+    setVariable(environment, "TAVRELO_TEST_PLACE", app.path());
+    app.properties("PathJRE=%TAVRELO_TEST_PLACE%/runtimes/good\n");
+    const RunResult run = app.run({}, environment);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    app.properties("PathJRE=%TAVRELO_TEST_PLACE%/runtimes/none\nJREversion=99\nDisplay_BoxInstall=0\n"
+                   "URL_InstallJRE=https://example.org/java\nPathBrowser=%TAVRELO_TEST_PLACE%/tools/browser.sh\n");
+    EXPECT_EQ(app.run({}, environment).status, 0);
+    std::string opened;
+    for (int i = 0; i < 100 && opened.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        opened = fileBytes(app.path() + "/opened.txt");
+    }
+    EXPECT_EQ(opened, "https://example.org/java\n");
+}
+
 } // namespace
 } // namespace tavrelo::test
