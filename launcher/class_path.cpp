@@ -35,11 +35,13 @@ void appendElement(Text& list, TextView element, std::size_t limit) {
     appendLimited(list, element, limit);
 }
 
+void appendPath(Text& list, TextView path, std::size_t limit) { appendElement(list, vmPathForm(path), limit); }
+
 // Appends every element of a ';'-separated list of the properties text.
 void appendList(Text& list, TextView elements, std::size_t limit) {
     for (;;) {
         const std::size_t semicolon = elements.find(u';');
-        appendElement(list, elements.substr(0, semicolon), limit);
+        appendPath(list, elements.substr(0, semicolon), limit);
         if (semicolon == TextView::npos) return;
         elements = elements.substr(semicolon + 1);
     }
@@ -76,6 +78,12 @@ bool scanEntry(TextView name, bool isDirectory, void* context) {
 
 } // namespace
 
+Text vmPathForm(TextView path) {
+    if (path.empty()) return {};
+    Text form = os::longOrShortPath(path);
+    return form.empty() ? Text(path) : form;
+}
+
 ClassPathParts buildClassPath(const Configuration& config, TextView baseName, TextView extraEntry,
                               TextView extraOptionEntry, TextView extraOption, TextView classPathOptionPrefix) {
     const TextView launcherDirectory = config.launcherDirectory;
@@ -84,11 +92,11 @@ ClassPathParts buildClassPath(const Configuration& config, TextView baseName, Te
     ClassPathParts parts;
 
     Text& classPath = parts.classPath;
-    appendElement(classPath, extraEntry, kClassPathUnits);
-    appendElement(classPath, launcherDirectory, kClassPathUnits);
+    appendPath(classPath, extraEntry, kClassPathUnits);
+    appendPath(classPath, launcherDirectory, kClassPathUnits);
     appendList(classPath, resourceList, kClassPathUnits);
     for (const Text* directory : {resourceDirectory, &config.launcherDirectory})
-        if (directory) appendElement(classPath, archiveNamedAfter(*directory, baseName), kClassPathUnits);
+        if (directory) appendPath(classPath, archiveNamedAfter(*directory, baseName), kClassPathUnits);
     if (const Text* personal = config.get(kPersonalClasspath))
         appendList(classPath, *personal, kClassPathUnits);
     if (const Text* directories = config.get(kClassDirectory)) {
@@ -109,8 +117,8 @@ ClassPathParts buildClassPath(const Configuration& config, TextView baseName, Te
     Text& option = parts.classPathOption;
     appendLimited(option, classPathOptionPrefix, kOptionUnits);
     Text optionList;
-    appendElement(optionList, extraOptionEntry, kOptionUnits);
-    appendElement(optionList, launcherDirectory, kOptionUnits);
+    appendPath(optionList, extraOptionEntry, kOptionUnits);
+    appendPath(optionList, launcherDirectory, kOptionUnits);
     appendList(optionList, resourceList, kOptionUnits);
     appendLimited(option, optionList, kOptionUnits);
 

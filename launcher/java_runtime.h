@@ -137,9 +137,10 @@ struct VmOptionSet {
     std::vector<Text> keptBack;       // "-D" options with non-ASCII text, without their "-D"
 };
 // Splits the option string, sorts it without regard to case, drops case-insensitive repeats,
-// keeps non-ASCII "-D" options back, then appends the class path, the launcher directory and
-// the native library path options and the fixed plain option. Each option is trimmed and loses
-// enclosing double quotes. The exit hook option is not part of it (it carries a pointer).
+// keeps non-ASCII "-D" options back, then appends the class path, the launcher directory (in
+// vmPathForm) and the native library path options and the fixed plain option. Each option is
+// trimmed and loses enclosing double quotes. The exit hook option is not part of it (it
+// carries a pointer).
 [[nodiscard]] VmOptionSet buildVmOptions(TextView optionString, TextView classPath, TextView launcherDirectory,
                                          TextView classPathOption);
 

@@ -140,6 +140,12 @@ enum class PathReferences { Kept, Expanded };
 // The same rule with another separator (a path list: the platform's list separator).
 [[nodiscard]] std::vector<Text> splitWordsAt(TextView text, char16_t separator);
 
+// A path as the JVM receives it: its options are narrow text, which cannot carry every name, so
+// an existing path takes its long form, or its short form when the long one holds a unit of 128
+// or more. A path that does not exist is returned as given.
+[[nodiscard]] Text vmPathForm(TextView path);
+
+// Every path in these parts is in vmPathForm.
 struct ClassPathParts {
     Text classPath;       // for the JVM, joined with the platform's list separator
     Text classPathOption; // the class-path option: prefix, extra entry, launcher and resource dirs

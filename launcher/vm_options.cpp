@@ -51,7 +51,7 @@ VmOptionSet buildVmOptions(TextView optionString, TextView classPath, TextView l
         addOption(set, word);
     }
     addOption(set, os::ansiToText(fixedOption(FixedOption::ClassPath)) + Text(classPath));
-    addOption(set, os::ansiToText(fixedOption(FixedOption::LauncherDirectory)) + Text(launcherDirectory));
+    addOption(set, os::ansiToText(fixedOption(FixedOption::LauncherDirectory)) + vmPathForm(launcherDirectory));
     addOption(set, classPathOption);
     addOption(set, os::ansiToText(fixedOption(FixedOption::ReducedSignals)));
     return set;
