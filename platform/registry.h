@@ -1,6 +1,7 @@
 // Registry access (Windows builds only). Roots are HKEY values; every text is UTF-16.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,14 +15,20 @@ namespace tavrelo {
 using RegistryRoot = HKEY__*;
 
 struct RegistryValue {
-    std::string data; // the value's bytes, exactly as stored (strings without added terminator)
+    // The value's bytes as stored (or as converted); for the text types REG_SZ, REG_EXPAND_SZ
+    // and REG_LINK followed by a NUL unit, for REG_MULTI_SZ by two, wherever the stored data
+    // lacks them (an odd byte count is first padded with a zero byte). Text can therefore be
+    // read from data() as NUL-terminated UTF-16 whatever another program stored.
+    std::string data;
+    // The number of bytes the value holds, without the terminators added behind it.
+    std::size_t size = 0;
     unsigned long type = 0;
 };
 
 // Reads a value. With `convert`: REG_DWORD_BIG_ENDIAN comes back as REG_DWORD, REG_LINK as
-// REG_SZ, and REG_EXPAND_SZ expanded (16,384 units at most) as REG_SZ. Absent when the key, the
-// value or its data cannot be read, when its size is 0, or when a REG_DWORD / REG_QWORD holds
-// fewer bytes than its type. Text data always ends with NUL units, whatever was stored.
+// REG_SZ, and REG_EXPAND_SZ expanded (16,384 units at most, its terminator counted in `size`) as
+// REG_SZ. Absent when the key, the value or its data cannot be read, when its size is 0, or when
+// a REG_DWORD / REG_QWORD holds fewer bytes than its type.
 [[nodiscard]] std::optional<RegistryValue> regReadValue(RegistryRoot root, TextView key, TextView name, bool convert);
 // A text value (REG_SZ, REG_EXPAND_SZ expanded, REG_MULTI_SZ's first string) up to its first NUL.
 [[nodiscard]] std::optional<Text> regReadText(RegistryRoot root, TextView key, TextView name);

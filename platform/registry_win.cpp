@@ -13,6 +13,39 @@ constexpr wchar_t kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion
 
 bool isTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ || type == REG_LINK; }
 
+// Stored text need not be terminated, nor even hold whole units: callers read it as C strings.
+void terminateText(RegistryValue& value) {
+    if (!isTextType(value.type)) return;
+    std::string& data = value.data;
+    if (data.size() % 2 != 0) data.push_back('\0');
+    const std::size_t wanted = value.type == REG_MULTI_SZ ? 2 : 1;
+    std::size_t present = 0; // NUL units already at the end
+    for (std::size_t at = data.size(); present < wanted && at >= 2 && data[at - 1] == 0 && data[at - 2] == 0;
+         at -= 2)
+        ++present;
+    data.append((wanted - present) * 2, '\0');
+}
+
+void convertValue(RegistryValue& value) {
+    if (value.type == REG_DWORD_BIG_ENDIAN) {
+        std::swap(value.data[0], value.data[3]);
+        std::swap(value.data[1], value.data[2]);
+        value.type = REG_DWORD;
+    } else if (value.type == REG_LINK) {
+        value.type = REG_SZ;
+    } else if (value.type == REG_EXPAND_SZ) {
+        Text raw(reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / 2);
+        raw = Text(raw.c_str()); // up to the first NUL
+        wchar_t expanded[16384];
+        const DWORD n = ExpandEnvironmentStringsW(wc(raw), expanded, 16384);
+        if (n != 0 && n <= 16384) {
+            value.data.assign(reinterpret_cast<const char*>(expanded), n * 2);
+            value.size = value.data.size();
+            value.type = REG_SZ;
+        }
+    }
+}
+
 } // namespace
 
 std::optional<RegistryValue> regReadValue(RegistryRoot root, TextView key, TextView name, bool convert) {
@@ -23,14 +56,14 @@ std::optional<RegistryValue> regReadValue(RegistryRoot root, TextView key, TextV
     DWORD size = 0;
     if (RegQueryValueExW(opened.get(), wc(valueName), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
         return std::nullopt;
-    // Stored data is not trusted to be terminated or to keep its size between the two queries:
-    // room for two NUL units is kept behind the bytes, and the second query's size is the truth.
-    std::string data(size + 4, '\0');
+    // Stored data is not trusted to keep its size between the two queries: the second query's
+    // size is the truth (terminators are seen to afterwards).
+    std::string data(size, '\0');
     DWORD got = size;
     LSTATUS status = RegQueryValueExW(opened.get(), wc(valueName), nullptr, &type,
                                       reinterpret_cast<BYTE*>(data.data()), &got);
     if (status == ERROR_MORE_DATA) {
-        data.assign(got + 4, '\0');
+        data.assign(got, '\0');
         status = RegQueryValueExW(opened.get(), wc(valueName), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
                                   &got);
     }
@@ -38,24 +71,9 @@ std::optional<RegistryValue> regReadValue(RegistryRoot root, TextView key, TextV
     data.resize(got);
     if ((type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN) && got < 4) return std::nullopt;
     if (type == REG_QWORD && got < 8) return std::nullopt;
-    RegistryValue value{std::move(data), type};
-    if (!convert) return value;
-    if (type == REG_DWORD_BIG_ENDIAN) {
-        std::swap(value.data[0], value.data[3]);
-        std::swap(value.data[1], value.data[2]);
-        value.type = REG_DWORD;
-    } else if (type == REG_LINK) {
-        value.type = REG_SZ;
-    } else if (type == REG_EXPAND_SZ) {
-        Text raw(reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / 2);
-        raw = Text(raw.c_str()); // up to the first NUL
-        wchar_t expanded[16384];
-        const DWORD n = ExpandEnvironmentStringsW(wc(raw), expanded, 16384);
-        if (n != 0 && n <= 16384) {
-            value.data.assign(reinterpret_cast<const char*>(expanded), n * 2);
-            value.type = REG_SZ;
-        }
-    }
+    RegistryValue value{std::move(data), got, type};
+    if (convert) convertValue(value);
+    terminateText(value);
     return value;
 }
 

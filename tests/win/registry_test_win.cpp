@@ -62,6 +62,22 @@ TEST_F(Registry, UnterminatedAndShortDataIsNeverTrusted) {
     const wchar_t unterminated[] = {L'a', L'b', L'c'};
     rawValue(L"open", REG_SZ, unterminated, sizeof unterminated);
     EXPECT_EQ(regReadText(HKEY_CURRENT_USER, kKey, u"open"), Text(u"abc"));
+    // Text comes back terminated behind the stored bytes: one NUL unit, two after a multi-string,
+    // an odd byte count padded first.
+    const auto open = regReadValue(HKEY_CURRENT_USER, kKey, u"open", false);
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->data, std::string("a\0b\0c\0\0\0", 8));
+    EXPECT_EQ(open->size, sizeof unterminated);
+    const wchar_t multi[] = {L'a', 0, L'b', 0};
+    rawValue(L"multi", REG_MULTI_SZ, multi, sizeof multi);
+    const auto strings = regReadValue(HKEY_CURRENT_USER, kKey, u"multi", true);
+    ASSERT_TRUE(strings);
+    EXPECT_EQ(strings->data, std::string("a\0\0\0b\0\0\0\0\0", 10));
+    rawValue(L"odd", REG_EXPAND_SZ, "x\0y", 3);
+    const auto odd = regReadValue(HKEY_CURRENT_USER, kKey, u"odd", false);
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->data, std::string("x\0y\0\0\0", 6));
+    EXPECT_EQ(odd->size, 3u);
     const BYTE two[] = {1, 2};
     rawValue(L"shortDword", REG_DWORD, two, sizeof two);
     EXPECT_FALSE(regReadValue(HKEY_CURRENT_USER, kKey, u"shortDword", true));
