@@ -14,23 +14,11 @@ namespace {
 constexpr const char16_t* kVmKinds[] = {u"bin\\client\\jvm.dll", u"bin\\server\\jvm.dll", u"bin\\classic\\jvm.dll",
                                         u"bin\\hotspot\\jvm.dll"};
 
-// A file's version resource, or empty when it has none.
-std::string versionResource(TextView file) {
-    const Text name(file);
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(wc(name), &ignored);
-    if (size == 0) return {};
-    std::string data(size, '\0');
-    if (!GetFileVersionInfoW(wc(name), 0, size, data.data())) return {};
-    return data;
-}
-
 // A string of the resource's StringFileInfo, or absent.
 std::optional<Text> versionString(std::string& resource, TextView block) {
-    if (resource.empty()) return std::nullopt;
-    void* value = nullptr;
-    UINT units = 0;
-    if (!VerQueryValueW(resource.data(), wc(Text(block)), &value, &units) || !value) return std::nullopt;
+    const void* value = nullptr;
+    unsigned units = 0;
+    if (!versionValue(resource, block, value, units)) return std::nullopt;
     const auto* text = static_cast<const char16_t*>(value);
     std::size_t length = 0;
     while (length < units && text[length]) ++length;
@@ -58,13 +46,10 @@ std::optional<Text> findVmLibrary(TextView home) {
 }
 
 bool isVmLibrary64(TextView libraryPath) {
-    std::string resource = versionResource(libraryPath);
-    if (resource.empty()) return false;
-    void* translation = nullptr;
-    UINT bytes = 0;
-    if (!VerQueryValueW(resource.data(), L"\\VarFileInfo\\Translation", &translation, &bytes) || !translation ||
-        bytes < 4)
-        return false;
+    std::string resource = fileVersionResource(libraryPath);
+    const void* translation = nullptr;
+    unsigned bytes = 0;
+    if (!versionValue(resource, u"\\VarFileInfo\\Translation", translation, bytes) || bytes < 4) return false;
     const auto* pair = static_cast<const WORD*>(translation);
     Text block = u"\\StringFileInfo\\";
     appendHex4(block, pair[0]);
@@ -75,7 +60,7 @@ bool isVmLibrary64(TextView libraryPath) {
 }
 
 RuntimeVersion readRuntimeVersion(TextView home) {
-    std::string resource = versionResource(Text(home) + u"\\bin\\java.exe");
+    std::string resource = fileVersionResource(Text(home) + u"\\bin\\java.exe");
     if (const auto full = versionString(resource, u"\\StringFileInfo\\000004b0\\Full Version")) {
         const RuntimeVersion version = parseRuntimeVersion(*full);
         if (version.major >= 0) return version;
@@ -86,11 +71,12 @@ RuntimeVersion readRuntimeVersion(TextView home) {
 bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
     runtime.libraryPath = Text(libraryPath);
     runtime.binaryDirectory = binaryDirectoryOf(libraryPath);
-    // The library's own dependencies lie in the runtime's binary directory, not beside us.
+    // The library's own dependencies lie in its directory and the runtime's binary directory,
+    // not beside us.
     HMODULE library = nullptr;
     if (hasSetDllDirectory()) {
         setDllDirectory(runtime.binaryDirectory);
-        library = LoadLibraryW(wc(runtime.libraryPath));
+        library = static_cast<HMODULE>(loadLibraryWithItsDirectory(runtime.libraryPath));
     } else {
         const Text saved = os::currentDirectory();
         (void)os::setCurrentDirectory(runtime.binaryDirectory);

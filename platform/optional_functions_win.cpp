@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "platform/system.h"
 #include "platform/win_text.h"
@@ -33,19 +34,91 @@ Cached restart{u"Shell32.dll", "RestartDialog"};
 Cached stockIcon{u"Shell32.dll", "SHGetStockIconInfo"};
 Cached dllGetVersion{u"shell32.dll", "DllGetVersion"};
 
+Cached versionInfoSize{u"version.dll", "GetFileVersionInfoSizeW"};
+Cached versionInfo{u"version.dll", "GetFileVersionInfoW"};
+Cached versionQuery{u"version.dll", "VerQueryValueW"};
+
 template <class Function>
 Function as(void* address) noexcept {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
+// Kernel32 is in every process from its start, so its functions need no loading (and looking
+// them up cannot recurse into loadSystemLibrary).
+void* kernelFunction(const char* name) noexcept {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
+}
+
+// The LOAD_LIBRARY_SEARCH_ flags came with the same loader update as SetDefaultDllDirectories
+// (Windows 7 with KB2533623, and Windows 8 on); without it LoadLibraryExW refuses them.
+bool hasSearchFlags() noexcept {
+    static const bool present = kernelFunction("SetDefaultDllDirectories") != nullptr;
+    return present;
+}
+
 } // namespace
 
-void* loadFunction(TextView library, const char* name) noexcept {
+void restrictDllSearch() noexcept {
+    if (auto call = as<BOOL(WINAPI*)(DWORD)>(kernelFunction("SetDefaultDllDirectories")))
+        call(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+}
+
+void* loadSystemLibrary(TextView name) noexcept {
     try {
-        HMODULE module = LoadLibraryW(wc(cstr(library)));
-        return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+        wchar_t directory[MAX_PATH] = {};
+        const UINT n = GetSystemDirectoryW(directory, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return nullptr;
+        // By its full path: a bare name would be matched against a module already loaded under
+        // that name, wherever it came from. Its own dependencies come from the system directory.
+        const Text path = Text(tc(directory), n) + u"\\" + Text(name);
+        if (!hasSearchFlags()) return LoadLibraryW(wc(path));
+        return LoadLibraryExW(wc(path), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     } catch (...) {
         return nullptr;
+    }
+}
+
+void* loadLibraryWithItsDirectory(TextView path) noexcept {
+    try {
+        const Text file(path);
+        if (!hasSearchFlags()) return LoadLibraryW(wc(file));
+        return LoadLibraryExW(wc(file), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void* loadFunction(TextView library, const char* name) noexcept {
+    void* module = loadSystemLibrary(library);
+    return module ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name)) : nullptr;
+}
+
+std::string fileVersionResource(TextView file) {
+    auto size = as<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(versionInfoSize.get());
+    auto read = as<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>(versionInfo.get());
+    if (!size || !read) return {};
+    const Text name(file);
+    DWORD ignored = 0;
+    const DWORD bytes = size(wc(name), &ignored);
+    if (bytes == 0) return {};
+    std::string data(bytes, '\0');
+    if (!read(wc(name), 0, bytes, data.data())) return {};
+    return data;
+}
+
+bool versionValue(std::string& resource, TextView block, const void*& value, unsigned& size) noexcept {
+    auto query = as<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>(versionQuery.get());
+    if (!query || resource.empty()) return false;
+    try {
+        void* found = nullptr;
+        UINT length = 0;
+        if (!query(resource.data(), wc(cstr(block)), &found, &length) || !found) return false;
+        value = found;
+        size = length;
+        return true;
+    } catch (...) {
+        return false;
     }
 }
 

@@ -3,13 +3,38 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "platform/text.h"
 
 namespace tavrelo {
 
+// ---- DLL loading ------------------------------------------------------------------------------
+// A launcher may sit in a folder such as Downloads beside a DLL named like a system one: it
+// imports only DLLs that the system always takes from its own directory (KnownDLLs) and loads
+// every other system DLL through loadSystemLibrary.
+// Makes later loads by name search only the launcher's own directory, the directories added by
+// SetDllDirectoryW and the system directory; each launcher entry calls it first. Nothing happens
+// where the system lacks SetDefaultDllDirectories (Vista, Windows 7 without its loader update).
+void restrictDllSearch() noexcept;
+// The library of that file name in the system directory, loaded by its full path with its
+// dependencies from the system directory too (LOAD_LIBRARY_SEARCH_SYSTEM32 where the loader has
+// it); null when it cannot be loaded. Never freed here.
+[[nodiscard]] void* loadSystemLibrary(TextView name) noexcept;
+// A library by its full path, its dependencies searched in its own directory, the directories
+// added by SetDllDirectoryW and the system directory (plain LoadLibraryW on older loaders).
+[[nodiscard]] void* loadLibraryWithItsDirectory(TextView path) noexcept;
+
+// A file's version resource (empty when it has none), and a value of it (`block` as
+// VerQueryValueW takes it; `value` points into `resource`, which the call may write to).
+// version.dll is loaded on first use.
+[[nodiscard]] std::string fileVersionResource(TextView file);
+[[nodiscard]] bool versionValue(std::string& resource, TextView block, const void*& value,
+                                unsigned& size) noexcept;
+
 // ---- Functions looked up by name on first use; the library is never freed. -----------------
-// GetProcAddress(LoadLibraryW(library), name), null when either is missing.
+// GetProcAddress of the system directory's library (loadSystemLibrary), null when either is
+// missing.
 [[nodiscard]] void* loadFunction(TextView library, const char* name) noexcept;
 
 [[nodiscard]] bool getPowerCapabilities(void* record) noexcept;                  // PowrProf GetPwrCapabilities

@@ -6,8 +6,10 @@
 #include <shellapi.h>
 
 #include "launcher/launcher.h"
+#include "platform/system.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    tavrelo::restrictDllSearch();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) return 0;

@@ -1,12 +1,19 @@
 // The real Tavrelo_console.exe and Tavrelo.exe, copied and renamed as a user would, run against
 // the stand-in Java runtime: what main receives, the exit status, and every message box.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "harness/box_driver.h"
 #include "harness/process.h"
 #include "harness/standin.h"
 #include "platform/messages.h"
+#include "launcher/launcher.h"
 #include "platform/os.h"
+#include "platform/registry.h"
+#include "platform/win_text.h"
 #include "resources/resource_writer.h"
 #include "resources/resources.h"
 #include "test_language.h"
@@ -288,6 +295,64 @@ TEST(LauncherFailureEndToEnd, TheDeliveryNameAsksForARenameOnceARuntimeIsFound) 
     EXPECT_EQ(bare.run(bareLauncher, u"", &asked).exitCode, 0u);
     ASSERT_EQ(asked.boxes().size(), 1u);
     EXPECT_EQ(asked.boxes()[0].caption, u"Java Runtime Environment (JRE)");
+}
+
+// ---- Where a launcher is put --------------------------------------------------------------------
+
+// A user's folder named outside the code page, holding a DLL named like a system one (as a
+// Downloads folder may); the runtime and the browser are configured through environment references.
+TEST(PlacementEndToEnd, ForeignFolderPlantedDllAndReferencedRuntimeAndBrowser) {
+    tavrelo::test::TempDir root;
+    const Text folder = root.makeDir(u"Приложение 应用");
+    (void)root.makeDir(u"Приложение 应用/resource");
+    (void)root.makeDir(u"tools");
+    const Text demo = folder + u"\\Downloaded_console.exe";
+    ASSERT_TRUE(installLauncher(demo, u"Tavrelo_console.exe"));
+    ASSERT_TRUE(writeJar(folder + u"\\Downloaded.jar", "", {{"demo/App.class", "x"}}));
+    ASSERT_TRUE(tavrelo::test::copyFile(standinDirectory() + u"\\planted\\version.dll", folder + u"\\version.dll"));
+    ASSERT_TRUE(tavrelo::test::copyFile(standinDirectory() + u"\\..\\tool_recorder.exe", root / u"tools\\browser.exe"));
+    const Text jre = root / u"runtimes\\jre";
+    ASSERT_TRUE(installJre(jre));
+    ASSERT_TRUE(writeScenario(jre, kApp));
+    SetEnvironmentVariableW(L"TAVRELO_TEST_RUNTIMES", wc(root / u"runtimes")); // test-only names, left set
+    SetEnvironmentVariableW(L"TAVRELO_TEST_TOOLS", wc(root / u"tools"));
+
+    const Text properties = folder + u"\\Downloaded.properties";
+    ASSERT_TRUE(os::writeFile(properties, "MainClass=demo.App\r\nPathJRE=%TAVRELO_TEST_RUNTIMES%\\jre\r\n"));
+    // Wine prefers its own system DLLs; told to take the file the search finds first (for this
+    // launcher's name only), it loads a planted one as Windows does any DLL that is not a KnownDLL.
+    // Wine's own user32 imports version.dll, so the planted one is in the process whatever the
+    // launcher imports: what the launcher must not do is use it.
+    ASSERT_TRUE(regWriteString(HKEY_CURRENT_USER, u"Software\\Wine\\AppDefaults\\Downloaded_console.exe\\DllOverrides",
+                               u"version", u"native,builtin"));
+    BoxDriver driver;
+    const ProcessResult r = runProcess(demo, u"", folder, 60000, &driver);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Downloaded_console.exe");
+    EXPECT_EQ(r.exitCode, 1u) << r.err;
+    EXPECT_EQ(r.out, "main ran\r\n");
+    EXPECT_TRUE(driver.boxes().empty());
+    // Every path the JVM received names what exists, the archive named after the launcher included.
+    std::vector<Text> paths;
+    for (const LogLine& option : CallLog::read(jre).find("option"))
+        for (const char16_t* prefix : {u"-Djava.class.path=", u"-Djava.library.path=", u"-Dtavrelo.launcher="})
+            if (const Text text = os::ansiToText(option.details); text.rfind(prefix, 0) == 0)
+                for (const Text& path : splitWordsAt(text.substr(Text(prefix).size()), u';')) paths.push_back(path);
+    EXPECT_GE(paths.size(), 6u);
+    for (const Text& path : paths) EXPECT_TRUE(os::pathExists(path)) << toUtf8(path);
+    const auto named = [&](const Text& path) { return os::longPathName(path) == folder + u"\\Downloaded.jar"; };
+    EXPECT_EQ(std::count_if(paths.begin(), paths.end(), named), 1);
+
+    // No runtime where the reference leads: the referenced browser is given the page.
+    ASSERT_TRUE(os::writeFile(properties,
+                              "PathJRE=%TAVRELO_TEST_RUNTIMES%\\none\r\nDisplay_BoxInstall=0\r\n"
+                              "URL_InstallJRE=http://example.invalid/jre\r\n"
+                              "PathBrowser=%TAVRELO_TEST_TOOLS%\\browser.exe\r\n"));
+    EXPECT_EQ(runProcess(demo, u"", folder, 60000, &driver).exitCode, 0u);
+    EXPECT_TRUE(driver.boxes().empty());
+    std::string record;
+    for (int i = 0; i < 100 && !os::readFile(root / u"tools\\tool-record.txt", record); ++i) os::sleepMs(100);
+    const Text line = Text(reinterpret_cast<const char16_t*>(record.data()), record.size() / 2);
+    EXPECT_NE(line.find(u"iexplore http://example.invalid/jre"), Text::npos) << toUtf8(line);
 }
 
 } // namespace
