@@ -102,7 +102,8 @@ struct FeatureInterface {
 int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const char* method,
                const char* signature) noexcept;
 // bindMethod, then registers `function` as the implementation of that static native method in
-// the class where it was found. Same results.
+// the class where it was found. Same results, except that a method found but not registered
+// (no function, or RegisterNatives refused it) gives 0 and leaves the slot unbound.
 int bindNative(FeatureInterface& record, const char* mainClass, int slot, const char* method, const char* signature,
                void* function) noexcept;
 // True when `slot` is within the record and holds a method.
