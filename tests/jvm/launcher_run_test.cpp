@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "jvm_support.h"
+#include "test_process.h"
 
 namespace tavrelo::test {
 namespace {
@@ -120,6 +121,24 @@ TEST(LauncherRun, DeliveryNameAsksForARenameOnceARuntimeIsFound) {
     EXPECT_EQ(noRuntime.status, 0);
     EXPECT_EQ(noRuntime.err.find("rename"), std::string::npos) << noRuntime.err;
     EXPECT_NE(noRuntime.err.find("Java 99 isn't installed"), std::string::npos) << noRuntime.err;
+}
+
+// The host runs the launch sequence twice, as the applet and screen-saver hosts may.
+TEST(LauncherRun, PumpingApplicationEndsAndAStartAfterItCannotRunTheJvm) {
+    AppDirectory app("PumpApp", true, besideTestProgram(u"vm_lifecycle_peer"));
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult run = app.run();
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.status, 0);
+    // The native was registered, the pump's sender asked the application while main ran, and
+    // the VM's end did not wait for that sender.
+    EXPECT_EQ(linesWith(run.out, "pump queried "), (Lines{"true"})) << run.err;
+    EXPECT_EQ(linesWith(run.out, "first "), (Lines{"1"})) << run.err;
+    EXPECT_LT(took, std::chrono::seconds(15)) << run.out;
+    // One VM per process: the second start says so once, and the library stays.
+    EXPECT_EQ(linesWith(run.out, "second "), (Lines{"0"}));
+    EXPECT_EQ(run.err, "JVM: Can't run the JVM\n");
+    EXPECT_EQ(linesWith(run.out, "library kept "), (Lines{"1"}));
 }
 
 } // namespace
