@@ -146,7 +146,7 @@ struct VmOptionSet {
                                          TextView classPathOption);
 
 // The fixed texts of the VM options, unscrambled on first use.
-enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, ReducedSignals, ExitHook };
+enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, NoSystemAssertions, ExitHook };
 [[nodiscard]] const char* fixedOption(FixedOption which) noexcept;
 
 // Creates the VM (or joins one already in the process) with these values. On failure shows

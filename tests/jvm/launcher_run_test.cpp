@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "jvm_support.h"
@@ -49,7 +50,8 @@ TEST(LauncherRun, PersonalOptionsReachTheVmUnescapedAndDeduplicated) {
     const auto options = linesWith(run.out, "vmOptions=");
     ASSERT_EQ(options.size(), 1u);
     EXPECT_EQ(options.front().find("-Dname"), std::string::npos) << options.front();
-    EXPECT_NE(options.front().find("-Xrs"), std::string::npos) << options.front();
+    EXPECT_NE(("|" + options.front() + "|").find("|-dsa|"), std::string::npos) << options.front();
+    EXPECT_EQ(options.front().find("-Xrs"), std::string::npos) << options.front();
 }
 
 TEST(LauncherRun, ClassPathLibraryPathAndConsoleMarkerAsJavaSeesThem) {
@@ -139,6 +141,23 @@ TEST(LauncherRun, PumpingApplicationEndsAndAStartAfterItCannotRunTheJvm) {
     EXPECT_EQ(linesWith(run.out, "second "), (Lines{"0"}));
     EXPECT_EQ(run.err, "JVM: Can't run the JVM\n");
     EXPECT_EQ(linesWith(run.out, "library kept "), (Lines{"1"}));
+}
+
+TEST(LauncherRun, TerminationAndInterruptRunTheShutdownHooksAndEndWithJavasStatus) {
+    AppDirectory app("Probe");
+    app.properties("MainClass=fixture.Hooked\nPathJRE=" TAVRELO_JDK_HOME "\n");
+    const Text journal = app.dir() / u"journal.txt";
+    // A program started in a shell's background ignores SIGINT, and so would the launcher.
+    std::signal(SIGINT, SIG_DFL);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        (void)os::deleteFile(journal);
+        ChildProcess launcher;
+        ASSERT_TRUE(launcher.start(fromUtf8(app.launcher()), {journal}));
+        ASSERT_TRUE(waitUntil([&] { return fileText(journal) == "ready\n"; }, 30000)) << fileText(journal);
+        ASSERT_TRUE(launcher.sendSignal(signal));
+        EXPECT_EQ(launcher.wait(20000), 128 + signal) << "signal " << signal;
+        EXPECT_EQ(fileText(journal), "ready\nhook\n") << "signal " << signal;
+    }
 }
 
 } // namespace
