@@ -49,13 +49,18 @@ int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const 
 int bindNative(FeatureInterface& record, const char* mainClass, int slot, const char* method, const char* signature,
                void* function) noexcept {
     const int bound = bindMethod(record, mainClass, slot, method, signature);
-    if (bound != 1 || !function) return bound;
+    if (bound != 1) return bound;
+    FeatureMethod& entry = record.slots[static_cast<std::size_t>(slot)];
     JNIEnv* env = javaEnv();
-    if (!env) return bound;
     JNINativeMethod native{const_cast<char*>(method), const_cast<char*>(signature), function};
-    env->RegisterNatives(record.slots[static_cast<std::size_t>(slot)].owner, &native, 1);
+    const bool registered = function && env && env->RegisterNatives(entry.owner, &native, 1) == JNI_OK;
     clearJavaException(env);
-    return bound;
+    if (registered) return 1;
+    // A method the launcher could not implement (not declared native, or refused) counts as not
+    // found: the slot is left free, so nothing takes it for a working native.
+    if (env) env->DeleteGlobalRef(entry.owner);
+    entry = FeatureMethod{};
+    return 0;
 }
 
 bool isDefined(const FeatureInterface& record, int slot) noexcept {

@@ -1,9 +1,12 @@
 // The JNI call bridge: every call from the launcher into Java goes through here.
 //
 // Threads. Any thread may call. A thread that is not yet known to the virtual machine is
-// attached on its first call; it stays attached until it calls releaseJavaThread (or a
-// JavaThreadScope ends). Only threads the bridge itself attached are ever detached: the launch
-// thread (which created the VM) and Java threads that run one of our natives are left alone.
+// attached on its first call, as a daemon: the VM's end does not wait for the launcher's own
+// threads (a Java thread started from inside such a call inherits that, as Java threads do,
+// unless the application says otherwise). It stays attached until it calls releaseJavaThread
+// (or a JavaThreadScope ends). Only threads the bridge itself attached are ever detached: the
+// launch thread (which created the VM) and Java threads that run one of our natives are left
+// alone.
 // Every operation clears a pending Java exception before it returns, so a failing method gives
 // its type's zero value and the caller goes on. With no virtual machine, or once it has ended,
 // every operation does nothing and returns its default (null, false, 0).
@@ -29,9 +32,11 @@ namespace tavrelo {
 // The virtual machine, or null when none exists (never created, or ended).
 [[nodiscard]] JavaVM* javaVm() noexcept;
 // Ends this thread's use of Java: detaches it when the bridge attached it, else does nothing.
-// Threads the launcher starts call it (or hold a JavaThreadScope) when their work is done: an
-// attached thread keeps the VM from ending.
+// Threads the launcher starts call it (or hold a JavaThreadScope) when their work is done.
 void releaseJavaThread() noexcept;
+
+// Detaches the calling thread whoever attached it, for the VM's shutdown on the launch thread.
+void detachJavaThread() noexcept;
 
 class JavaThreadScope {
   public:
@@ -102,7 +107,8 @@ struct FeatureInterface {
 int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const char* method,
                const char* signature) noexcept;
 // bindMethod, then registers `function` as the implementation of that static native method in
-// the class where it was found. Same results.
+// the class where it was found. Same results, except that a method found but not registered
+// (no function, or RegisterNatives refused it) gives 0 and leaves the slot unbound.
 int bindNative(FeatureInterface& record, const char* mainClass, int slot, const char* method, const char* signature,
                void* function) noexcept;
 // True when `slot` is within the record and holds a method.

@@ -36,14 +36,22 @@ JNIEnv* javaEnv() noexcept {
         return env;
     }
     if (state != JNI_EDETACHED) return nullptr;
+    // Every thread the bridge attaches is one of the launcher's own (pump senders, listeners,
+    // feature threads): as daemons they never keep DestroyJavaVM waiting, which counts only the
+    // application's threads, as the JDK's own launcher does.
     JavaVMAttachArgs arguments{JNI_VERSION_1_2, attachedThreadName, nullptr};
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), &arguments) != JNI_OK || !env) return nullptr;
+    if (vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), &arguments) != JNI_OK || !env) return nullptr;
     threadUse = ThreadUse::Attached;
     return env;
 }
 
 void releaseJavaThread() noexcept {
     if (threadUse != ThreadUse::Attached) return;
+    threadUse = ThreadUse::Unknown;
+    if (JavaVM* vm = javaVm()) vm->DetachCurrentThread();
+}
+
+void detachJavaThread() noexcept {
     threadUse = ThreadUse::Unknown;
     if (JavaVM* vm = javaVm()) vm->DetachCurrentThread();
 }

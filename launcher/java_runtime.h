@@ -63,6 +63,8 @@ struct JavaRuntime {
     void* createVm = nullptr;       // JNI_CreateJavaVM
     void* getCreatedVms = nullptr;  // JNI_GetCreatedJavaVMs (optional)
     int interfaceVersion = 0;
+    // A VM was created or joined through `library`: from then on the library is never freed.
+    bool vmHasRun = false;
     std::atomic<JavaVM_*> vm{nullptr};
     VmLaunchValues values;
     // The VM has been shut down or the Java side has exited: nothing calls into Java any more.
@@ -145,11 +147,12 @@ struct VmOptionSet {
                                          TextView classPathOption);
 
 // The fixed texts of the VM options, unscrambled on first use.
-enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, ReducedSignals, ExitHook };
+enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, NoSystemAssertions, ExitHook };
 [[nodiscard]] const char* fixedOption(FixedOption which) noexcept;
 
 // Creates the VM (or joins one already in the process) with these values. On failure shows
-// "Can't run the JVM" once and returns false.
+// "Can't run the JVM" once and returns false. A process creates at most one VM: a start after
+// shutdownJavaVm fails, and keeps the library loaded, as does every path once a VM has run.
 [[nodiscard]] bool createJavaVm(const VmLaunchValues& values);
 // Starts the desktop thread for a non-empty feature set, then calls the main class's main with
 // the program arguments. A missing class or method shows its message and gives 0. After main

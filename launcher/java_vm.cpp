@@ -115,12 +115,17 @@ bool createJavaVm(const VmLaunchValues& values) {
     setMainClassName({});
     std::vector<Text> keptBack;
     if (!startVm(runtime, keptBack)) {
-        if (runtime.library) freeVmLibrary(runtime.library);
-        runtime.library = nullptr;
+        // Only a library that never ran a VM may go: a VM, even destroyed, leaves daemon threads
+        // parked in its code, and no second VM can be created in the process anyway.
+        if (runtime.library && !runtime.vmHasRun) {
+            freeVmLibrary(runtime.library);
+            runtime.library = nullptr;
+        }
         runtime.ended.store(true, std::memory_order_release);
         showMessage(kCantRunMessage, kBoxOk);
         return false;
     }
+    runtime.vmHasRun = true;
     runtime.ended.store(false, std::memory_order_release);
     installConsoleHandler();
     setKeptBackProperties(keptBack);
@@ -134,7 +139,7 @@ void shutdownJavaVm(bool destroy) {
     if (vm && destroy) {
         // The VM waits here for the application's non-daemon threads, which may still call
         // into the launcher: it counts as running until this returns.
-        vm->DetachCurrentThread();
+        detachJavaThread();
         vm->DestroyJavaVM();
     }
     // The library stays loaded: a VM left running still executes its code, and even a destroyed

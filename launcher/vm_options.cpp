@@ -53,7 +53,7 @@ VmOptionSet buildVmOptions(TextView optionString, TextView classPath, TextView l
     addOption(set, os::ansiToText(fixedOption(FixedOption::ClassPath)) + Text(classPath));
     addOption(set, os::ansiToText(fixedOption(FixedOption::LauncherDirectory)) + vmPathForm(launcherDirectory));
     addOption(set, classPathOption);
-    addOption(set, os::ansiToText(fixedOption(FixedOption::ReducedSignals)));
+    addOption(set, os::ansiToText(fixedOption(FixedOption::NoSystemAssertions)));
     return set;
 }
 

@@ -23,6 +23,8 @@ public:
     std::optional<int> wait(unsigned timeoutMs);
     // Ends the process at once (if it runs) and waits for it.
     void kill();
+    // Host only: sends `number` (SIGTERM, SIGINT...) to the running process; false when it fails.
+    bool sendSignal(int number);
     [[nodiscard]] bool running() const { return handle_ != 0; }
 
 private:

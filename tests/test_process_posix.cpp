@@ -54,4 +54,8 @@ void ChildProcess::kill() {
     handle_ = 0;
 }
 
+bool ChildProcess::sendSignal(int number) {
+    return handle_ && ::kill(static_cast<pid_t>(handle_), number) == 0;
+}
+
 } // namespace tavrelo::test

@@ -239,6 +239,11 @@ TEST_F(Bridge, RegisteredNativesAreCalledFromJavaThreadsThatStayAttached) {
     EXPECT_EQ(nativeCalls.load(), 2);
     EXPECT_TRUE(stillAttached.load());
     EXPECT_EQ(bindNative(natives, kApp, 0, "twice", "(I)I", reinterpret_cast<void*>(&nativeTwice)), -1);
+
+    // A method that is not native refuses the function: not bound, the slot stays free.
+    FeatureInterface refused{1, nullptr};
+    EXPECT_EQ(bindNative(refused, "fixture.Box", 0, "add", "(II)I", reinterpret_cast<void*>(&nativeTwice)), 0);
+    EXPECT_FALSE(isDefined(refused, 0));
 }
 
 TEST_F(Bridge, LauncherThreadsAttachOnUseAndDetachWhenReleased) {

@@ -126,8 +126,8 @@ std::string fileBytes(const std::string& path) {
     return bytes;
 }
 
-AppDirectory::AppDirectory(const std::string& name, bool withJar) : name_(name) {
-    launcher_ = toUtf8(dir_.write(fromUtf8(name), fileBytes(TAVRELO_LAUNCHER)));
+AppDirectory::AppDirectory(const std::string& name, bool withJar, const Text& program) : name_(name) {
+    launcher_ = toUtf8(dir_.write(fromUtf8(name), fileBytes(program.empty() ? TAVRELO_LAUNCHER : toUtf8(program))));
     ::chmod(launcher_.c_str(), 0755);
     if (withJar) dir_.write(fromUtf8(name + ".jar"), fileBytes(TAVRELO_FIXTURE_JAR));
 }

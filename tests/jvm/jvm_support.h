@@ -33,11 +33,11 @@ Environment launcherEnvironment();
 void setVariable(Environment& environment, const std::string& name, const std::string& value);
 void unsetVariable(Environment& environment, const std::string& name);
 
-// An application directory: the real launcher copied in under `name`, with the fixture jar
-// beside it as `<name>.jar` unless told otherwise.
+// An application directory: the real launcher (or another `program`) copied in under `name`,
+// with the fixture jar beside it as `<name>.jar` unless told otherwise.
 class AppDirectory {
   public:
-    explicit AppDirectory(const std::string& name, bool withJar = true);
+    explicit AppDirectory(const std::string& name, bool withJar = true, const Text& program = {});
 
     const TempDir& dir() const { return dir_; }
     std::string path() const { return toUtf8(dir_.path()); }

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "jvm_support.h"
+#include "test_process.h"
 
 namespace tavrelo::test {
 namespace {
@@ -48,7 +50,8 @@ TEST(LauncherRun, PersonalOptionsReachTheVmUnescapedAndDeduplicated) {
     const auto options = linesWith(run.out, "vmOptions=");
     ASSERT_EQ(options.size(), 1u);
     EXPECT_EQ(options.front().find("-Dname"), std::string::npos) << options.front();
-    EXPECT_NE(options.front().find("-Xrs"), std::string::npos) << options.front();
+    EXPECT_NE(("|" + options.front() + "|").find("|-dsa|"), std::string::npos) << options.front();
+    EXPECT_EQ(options.front().find("-Xrs"), std::string::npos) << options.front();
 }
 
 TEST(LauncherRun, ClassPathLibraryPathAndConsoleMarkerAsJavaSeesThem) {
@@ -120,6 +123,41 @@ TEST(LauncherRun, DeliveryNameAsksForARenameOnceARuntimeIsFound) {
     EXPECT_EQ(noRuntime.status, 0);
     EXPECT_EQ(noRuntime.err.find("rename"), std::string::npos) << noRuntime.err;
     EXPECT_NE(noRuntime.err.find("Java 99 isn't installed"), std::string::npos) << noRuntime.err;
+}
+
+// The host runs the launch sequence twice, as the applet and screen-saver hosts may.
+TEST(LauncherRun, PumpingApplicationEndsAndAStartAfterItCannotRunTheJvm) {
+    AppDirectory app("PumpApp", true, besideTestProgram(u"vm_lifecycle_peer"));
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult run = app.run();
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.status, 0);
+    // The native was registered, the pump's sender asked the application while main ran, and
+    // the VM's end did not wait for that sender.
+    EXPECT_EQ(linesWith(run.out, "pump queried "), (Lines{"true"})) << run.err;
+    EXPECT_EQ(linesWith(run.out, "first "), (Lines{"1"})) << run.err;
+    EXPECT_LT(took, std::chrono::seconds(15)) << run.out;
+    // One VM per process: the second start says so once, and the library stays.
+    EXPECT_EQ(linesWith(run.out, "second "), (Lines{"0"}));
+    EXPECT_EQ(run.err, "JVM: Can't run the JVM\n");
+    EXPECT_EQ(linesWith(run.out, "library kept "), (Lines{"1"}));
+}
+
+TEST(LauncherRun, TerminationAndInterruptRunTheShutdownHooksAndEndWithJavasStatus) {
+    AppDirectory app("Probe");
+    app.properties("MainClass=fixture.Hooked\nPathJRE=" TAVRELO_JDK_HOME "\n");
+    const Text journal = app.dir() / u"journal.txt";
+    // A program started in a shell's background ignores SIGINT, and so would the launcher.
+    std::signal(SIGINT, SIG_DFL);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        (void)os::deleteFile(journal);
+        ChildProcess launcher;
+        ASSERT_TRUE(launcher.start(fromUtf8(app.launcher()), {journal}));
+        ASSERT_TRUE(waitUntil([&] { return fileText(journal) == "ready\n"; }, 30000)) << fileText(journal);
+        ASSERT_TRUE(launcher.sendSignal(signal));
+        EXPECT_EQ(launcher.wait(20000), 128 + signal) << "signal " << signal;
+        EXPECT_EQ(fileText(journal), "ready\nhook\n") << "signal " << signal;
+    }
 }
 
 } // namespace

@@ -77,7 +77,7 @@ TEST(PathReferences, WebAddressesInPathListsAreKept) {
 std::vector<std::string> fixedTail(const Text& classPath, const Text& directory, const Text& libraryOption) {
     return {std::string(fixedOption(FixedOption::ClassPath)) + toUtf8(classPath),
             std::string(fixedOption(FixedOption::LauncherDirectory)) + toUtf8(directory), toUtf8(libraryOption),
-            fixedOption(FixedOption::ReducedSignals)};
+            fixedOption(FixedOption::NoSystemAssertions)};
 }
 
 TEST(VmOptions, SortedCaseInsensitivelyRepeatsDroppedFixedOptionsLast) {
@@ -103,7 +103,7 @@ TEST(VmOptions, QuotesAndBlanksAroundOptionsAreRemovedEmptyOnesDropped) {
     EXPECT_EQ(set.options[1], "-Dr=\"y\"");
     EXPECT_EQ(set.options[2], "-Xss1m");
     EXPECT_EQ(set.options[3], std::string(fixedOption(FixedOption::ClassPath)) + " cp");
-    EXPECT_EQ(set.options[5], fixedOption(FixedOption::ReducedSignals));
+    EXPECT_EQ(set.options[5], fixedOption(FixedOption::NoSystemAssertions));
 }
 
 } // namespace

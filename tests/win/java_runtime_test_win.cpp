@@ -353,7 +353,7 @@ TEST_F(LaunchFailure, VmStartArgumentsAsTheLibraryReceivesThem) {
                                  "option=-Djava.library.path=" +
                                  dir + ";" + dir +
                                  "\\resource\n"
-                                 "option=-Xrs\n"
+                                 "option=-dsa\n"
                                  "option=exit [hook]\n";
     EXPECT_EQ(recorded, expected);
 }

@@ -126,6 +126,25 @@ class demo.App
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
 }
 
+TEST(LauncherEndToEnd, CtrlCInTheConsoleEndsTheApplicationThroughTheVmsExitPath) {
+    AppDirectory app("jre", R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    sleep 30000
+)");
+    const Text demo = app.launcher(u"Demo_console.exe");
+    app.properties("MainClass=demo.App\r\n");
+    // The helper shares a console with the launcher and presses Ctrl+C once main runs.
+    const ProcessResult r = app.run(helperProgram(u"standin_console_helper.exe"),
+                                    u"\"" + app.jreHome() + u"\\standin.log\" demo.App.main( \"" + demo + u"\"");
+    EXPECT_EQ(r.exitCode, 130u) << r.out << r.err;
+    const CallLog log = app.log();
+    EXPECT_TRUE(log.has("console-event", "CTRL_C_EVENT")) << log.text();
+    EXPECT_TRUE(log.has("exit", "130 (exit hook)")) << log.text();
+    EXPECT_FALSE(hasOption(app.options(), "-Xrs"));
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
 TEST(LauncherEndToEnd, WindowLauncherRunsMainWithoutTheConsoleMarker) {
     AppDirectory app;
     const Text demo = app.launcher(u"Demo.exe", u"Tavrelo.exe");

@@ -262,6 +262,35 @@ jint JNICALL DestroyJavaVM(JavaVM* javaVm) {
     return JNI_OK;
 }
 
+// As a real VM does unless it is given "-Xrs": console events end the VM through its exit path
+// (shutdown hooks, then the exit hook) with the status of the signal each stands for. Ctrl+Break
+// only prints a thread dump; a logoff is left to the next handler where the window station is
+// not visible (a service's).
+BOOL WINAPI consoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+        logLine("console-event", "CTRL_C_EVENT");
+        exitVm(130);
+    case CTRL_BREAK_EVENT: logLine("console-event", "CTRL_BREAK_EVENT (thread dump)"); return TRUE;
+    case CTRL_LOGOFF_EVENT: {
+        USEROBJECTFLAGS flags{};
+        HWINSTA station = GetProcessWindowStation();
+        if (station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+            (flags.dwFlags & WSF_VISIBLE) == 0) {
+            logLine("console-event", "CTRL_LOGOFF_EVENT (not visible: left alone)");
+            return FALSE;
+        }
+        logLine("console-event", "CTRL_LOGOFF_EVENT");
+        exitVm(143);
+    }
+    case CTRL_CLOSE_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        logLine("console-event", event == CTRL_CLOSE_EVENT ? "CTRL_CLOSE_EVENT" : "CTRL_SHUTDOWN_EVENT");
+        exitVm(143);
+    default: return FALSE;
+    }
+}
+
 const JNIInvokeInterface_ invokeFunctions = {nullptr,           nullptr,
                                              nullptr,           &DestroyJavaVM,
                                              &AttachCurrentThread, &DetachCurrentThread,
@@ -389,7 +418,10 @@ jint createVm(JavaVM** pvm, void** penv, void* rawArgs) {
     v.state = VmState::Running;
     *pvm = &v.javaVm;
     *penv = &launch->env.jni;
-    logLine("created", "");
+    bool reducedSignals = false;
+    for (const std::string& o : v.options) reducedSignals = reducedSignals || o == "-Xrs";
+    if (!reducedSignals) SetConsoleCtrlHandler(consoleEvent, TRUE);
+    logLine("created", reducedSignals ? "without console handler (-Xrs)" : "");
     return JNI_OK;
 }
 
