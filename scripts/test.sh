@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds, then runs every test tier of every tree through CTest. The Windows trees run
 # under wine inside one virtual X display, so message boxes and windows can be tested.
+# The last line counts test cases over all trees: the host registers one CTest entry per case,
+# the Windows trees one entry per test program, whose cases are read from the XML report each
+# program writes. A program that failed without writing its report counts as one failed case;
+# one that could not run (32-bit programs where the kernel cannot run them) as one skipped case.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
@@ -9,16 +13,68 @@ bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
 
 export TAVRELO_WINEPREFIX=${TAVRELO_WINEPREFIX:-$here/build/wineprefix}
+results=$here/build/test-results
+rm -rf "$results"
+mkdir -p "$results/win64" "$results/win32"
 status=0
 echo "== host"
-ctest --test-dir build/host --output-on-failure -j2 || status=1
+ctest --test-dir build/host --output-on-failure -j2 --output-junit "$results/host.xml" || status=1
+export TAVRELO_RESULTS=$results
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     status=0
     for tree in win64 win32; do
         echo "== $tree (wine)"
-        ctest --test-dir build/$tree --output-on-failure || status=1
+        # GoogleTest writes <program>.xml into this directory (a Windows path: wine maps / to Z:).
+        GTEST_OUTPUT="xml:Z:$(echo "$TAVRELO_RESULTS/$tree/" | tr / \\\\)" \
+            ctest --test-dir build/$tree --output-on-failure --output-junit "$TAVRELO_RESULTS/$tree.xml" || status=1
     done
     WINEPREFIX=$TAVRELO_WINEPREFIX /usr/lib/wine/wineserver -k >/dev/null 2>&1
     exit $status' || status=1
-if [ $status -eq 0 ]; then echo "test: all trees passed"; else echo "test: FAILURES (see above)"; fi
+
+passed=0 failed=0 skipped=0
+# count <file> <pattern>: how many times the pattern occurs in the file.
+count() { grep -o -- "$2" "$1" 2>/dev/null | wc -l; }
+# attribute <name> <xml element text>: the value of one attribute.
+attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$2"; }
+# The CTest entries of one tree, one line each: status (run, fail, notrun, disabled) and name.
+entries() { grep -o '<testcase [^>]*>' "$1" | while read -r element; do
+    echo "$(attribute status "$element") $(attribute name "$element")"; done; }
+
+for tree in host win64 win32; do
+    junit=$results/$tree.xml
+    if [ ! -s "$junit" ]; then
+        echo "test: $tree: CTest wrote no results, counted as one failed case"
+        failed=$((failed + 1))
+        continue
+    fi
+    while read -r state name; do
+        report=$results/$tree/$name.xml
+        if [ "$tree" != host ] && [ "$state" != notrun ] && [ -s "$report" ]; then
+            cases=$(count "$report" '<testcase ')
+            bad=$(attribute failures "$(grep -o -m1 '<testsuites [^>]*>' "$report")")
+            bad=${bad:-0}
+            left=$(($(count "$report" 'result="skipped"') + $(count "$report" 'result="suppressed"')))
+            if [ "$state" = fail ] && [ "$bad" -eq 0 ]; then bad=1; fi # it failed after writing its report
+            failed=$((failed + bad))
+            skipped=$((skipped + left))
+            passed=$((passed + cases - bad - left))
+            continue
+        fi
+        if [ "$tree" != host ]; then
+            # A program that did not run, or ended without its report: why, on a line of its own.
+            reason=$(grep -o "SKIPPED: [^<]*$name[^<]*" "$junit" | head -n1)
+            case $state in
+            notrun) echo "test: $tree/$name skipped${reason:+ (${reason#SKIPPED: })}" ;;
+            *) echo "test: $tree/$name ended without its report: counted as one case" ;;
+            esac
+        fi
+        case $state in
+        run) passed=$((passed + 1)) ;;
+        fail) failed=$((failed + 1)) ;;
+        *) skipped=$((skipped + 1)) ;;
+        esac
+    done < <(entries "$junit")
+done
+[ $failed -eq 0 ] || status=1
+echo "test: $passed passed, $failed failed, $skipped skipped"
 exit $status

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/os.h"
 #include "test_language.h"
@@ -13,5 +14,7 @@ ScopedLanguage::~ScopedLanguage() {
     if (saved_) ::setenv("LC_ALL", toUtf8(*saved_).c_str(), 1);
     else ::unsetenv("LC_ALL");
 }
+
+Text systemTextOf(unsigned long code) { return fromUtf8(std::strerror(static_cast<int>(code))); }
 
 } // namespace tavrelo::test

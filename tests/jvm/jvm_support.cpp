@@ -50,10 +50,21 @@ bool drain(int fd, std::string& into) {
 } // namespace
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const Environment& environment, int timeoutSeconds) {
+                     const Environment& environment, int timeoutSeconds, const char* typed) {
     RunResult result;
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return result;
+    // A terminal to type into: the master stays here, the child reads the other side.
+    int terminal = -1;
+    std::string terminalName;
+    if (typed) {
+        terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0 || !::ptsname(terminal)) {
+            if (terminal >= 0) ::close(terminal);
+            return result;
+        }
+        terminalName = ::ptsname(terminal);
+    }
     std::vector<std::string> envText;
     for (const auto& [name, value] : environment) envText.push_back(name + "=" + value);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -65,8 +76,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
     const pid_t child = ::fork();
     if (child == 0) {
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devnull, 0);
+        const int input = typed ? ::open(terminalName.c_str(), O_RDWR | O_NOCTTY) : ::open("/dev/null", O_RDONLY);
+        ::dup2(input, 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         ::execve(program.c_str(), argv.data(), envp.data());
@@ -77,8 +88,10 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     if (child < 0) {
         ::close(out[0]);
         ::close(err[0]);
+        if (terminal >= 0) ::close(terminal);
         return result;
     }
+    if (typed) (void)!::write(terminal, typed, std::strlen(typed)); // kept by the terminal until read
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     bool outOpen = true, errOpen = true, killed = false;
     while (outOpen || errOpen) {
@@ -95,6 +108,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     }
     ::close(out[0]);
     ::close(err[0]);
+    if (terminal >= 0) ::close(terminal);
     int status = 0;
     ::waitpid(child, &status, 0);
     if (WIFEXITED(status))

@@ -22,10 +22,10 @@ struct RunResult {
 };
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Runs a program with exactly `environment`, standard input at end of file, and waits at most
-// `timeoutSeconds` (then kills it).
+// Runs a program with exactly `environment`, standard input at end of file (or, with `typed`, a
+// terminal on which that text has been typed), and waits at most `timeoutSeconds` (then kills it).
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const Environment& environment, int timeoutSeconds = 60);
+                     const Environment& environment, int timeoutSeconds = 60, const char* typed = nullptr);
 
 // The environment a launcher normally sees in these tests: the build's JDK as JAVA_HOME, the
 // system directories on PATH, English messages.

@@ -128,37 +128,59 @@ TEST(RuntimeChoice, LibraryOfAnotherWidthIsRefused) {
     EXPECT_EQ(run.err, "JVM: The JVM used is intended for x86\nBut this executable is x64.\n");
 }
 
+// A "browser" that records the arguments it was started with.
+std::string recordingBrowser(const AppDirectory& app, const std::string& record) {
+    app.dir().write(u"browser/browser.sh", "#!/bin/sh\necho \"$@\" > '" + record + "'\n");
+    const std::string browser = app.path() + "/browser/browser.sh";
+    ::chmod(browser.c_str(), 0755);
+    return browser;
+}
+
+std::string waitForRecord(const std::string& record, int waitMs) {
+    std::string opened;
+    for (int waited = 0; waited < waitMs && opened.empty(); waited += 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        opened = fileBytes(record);
+    }
+    return opened;
+}
+
 TEST(RuntimeChoice, NoRuntimeOffersTheInstallationAndEnds) {
     AppDirectory app("Probe");
-    app.properties("JREversion=99\n");
+    const std::string record = app.path() + "/opened.txt";
+    app.properties("JREversion=99\nURL_InstallJRE=https://example.org/java\nPathBrowser=" +
+                   recordingBrowser(app, record) + "\n");
+    // No terminal to answer on counts as No: nothing is opened.
     const RunResult run = app.run();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "Java Runtime Environment (JRE): Java 99 isn't installed !\n\nDo you want to install it ?\n");
+    EXPECT_EQ(waitForRecord(record, 1500), "") << "the page was opened after No";
 
     Environment french = launcherEnvironment();
     setVariable(french, "LC_ALL", "fr_FR.UTF-8");
-    const RunResult inFrench = app.run({}, french);
+    const RunResult inFrench = runProgram(app.launcher(), {}, french, 60, "n\n");
     EXPECT_EQ(inFrench.status, 0);
     EXPECT_EQ(inFrench.err, "Java Runtime Environment (JRE): Java 99 n'est pas install\xC3\xA9 !\n\n"
-                            "Voulez-vous l'installer ?\n");
+                            "Voulez-vous l'installer ?\n[y/n] ");
+    EXPECT_EQ(waitForRecord(record, 1500), "") << "the page was opened after No";
+
+    // Yes, typed on the terminal, opens the page in the configured browser.
+    const RunResult yes = runProgram(app.launcher(), {}, launcherEnvironment(), 60, "y\n");
+    EXPECT_EQ(yes.status, 0);
+    EXPECT_EQ(yes.err, "Java Runtime Environment (JRE): Java 99 isn't installed !\n\nDo you want to install it ?\n[y/n] ");
+    EXPECT_EQ(waitForRecord(record, 5000), "https://example.org/java\n");
 }
 
 TEST(RuntimeChoice, WithoutTheQuestionTheConfiguredBrowserOpensThePage) {
     AppDirectory app("Probe");
     const std::string record = app.path() + "/opened.txt";
-    app.dir().write(u"browser.sh", "#!/bin/sh\necho \"$@\" > '" + record + "'\n");
-    ::chmod((app.path() + "/browser.sh").c_str(), 0755);
+    (void)recordingBrowser(app, record);
     app.properties("JREversion=99\nDisplay_BoxInstall=0\nURL_InstallJRE=https://example.org/java\n"
-                   "PathBrowser=browser.sh\n");
+                   "PathBrowser=browser/browser.sh\n");
     const RunResult run = app.run();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    std::string opened;
-    for (int i = 0; i < 100 && opened.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        opened = fileBytes(record);
-    }
-    EXPECT_EQ(opened, "https://example.org/java\n");
+    EXPECT_EQ(waitForRecord(record, 5000), "https://example.org/java\n");
 }
 
 TEST(RuntimeChoice, PathJreAndPathBrowserReachWhatTheirReferencesName) {

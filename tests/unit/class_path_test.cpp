@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "launcher/launcher.h"
@@ -62,23 +63,39 @@ TEST(ClassPath, ClassDirectoryIsScannedDepthFirstForArchivesOnly) {
     app.write(u"resource/sub/two.ZIP", "x");
     app.write(u"resource/sub/deeper/three.jar", "x");
     app.write(u"resource/sub/deeper/three.jar.bak", "x");
+    app.write(u"resource/other/four.jar", "x");
+    app.write(u"resource/other/inner/five.zip", "x");
     const auto parts = buildClassPath(configFor(app), u"Demo", u"", u"", u"", u"");
     auto list = elements(parts.classPath);
     ASSERT_GE(list.size(), 2u);
     list.erase(list.begin(), list.begin() + 2); // launcher and resource directory
+    std::vector<Text> sorted = list;
     std::vector<Text> expected = {app / u"resource/one.jar", app / u"resource/sub/two.ZIP",
-                                  app / u"resource/sub/deeper/three.jar"};
-    // The file system decides the order within a directory; a subdirectory's archives always
-    // follow each other without archives of the parent between them.
-    std::sort(list.begin(), list.end());
+                                  app / u"resource/sub/deeper/three.jar", app / u"resource/other/four.jar",
+                                  app / u"resource/other/inner/five.zip"};
+    std::sort(sorted.begin(), sorted.end());
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(list, expected);
-    const auto unsorted = elements(parts.classPath);
-    const auto two = std::find(unsorted.begin(), unsorted.end(), app / u"resource/sub/two.ZIP");
-    const auto three = std::find(unsorted.begin(), unsorted.end(), app / u"resource/sub/deeper/three.jar");
-    ASSERT_NE(two, unsorted.end());
-    ASSERT_NE(three, unsorted.end());
-    EXPECT_EQ(std::abs(static_cast<int>(three - two)), 1);
+    EXPECT_EQ(sorted, expected);
+
+    // The file system decides the order within a directory. A subdirectory is scanned where the
+    // listing meets it, so everything below it follows in one run, in the listing's place: with
+    // two subdirectories two levels deep, a level-by-level scan would interleave them.
+    std::vector<Text> listed;
+    ASSERT_TRUE(os::listDirectory(
+        app / u"resource",
+        [](TextView name, bool, void* out) {
+            if (name != u"notes.txt") static_cast<std::vector<Text>*>(out)->emplace_back(name);
+            return true;
+        },
+        &listed));
+    const std::size_t prefix = (app / u"resource").size() + 1;
+    std::vector<Text> runs; // the top-level entry each archive lies under, one per run
+    for (const Text& archive : list) {
+        const Text relative = archive.substr(prefix);
+        const Text top = relative.substr(0, relative.find(os::kPathSeparator));
+        if (runs.empty() || runs.back() != top) runs.push_back(top);
+    }
+    EXPECT_EQ(runs, listed);
 }
 
 TEST(ClassPath, SeveralClassDirectoriesInTheirConfiguredOrder) {

@@ -79,6 +79,11 @@ TEST(BuildMessage, FormatsWideNarrowAndNumbers) {
     EXPECT_EQ(buildMessage(31, {u"x86", u"x64"})->text, u"The JVM used is intended for x86\nBut this executable is x64.");
     EXPECT_EQ(buildMessage(26)->text.substr(TextView(kExpected[26][0]).size()), TextView(kDocumentationAddress));
     EXPECT_EQ(formatText(u"100%% %d%s", {-5}), u"100% -5");
+    // Error codes are shown as Windows shows them: 32-bit unsigned, whatever the argument's width.
+    EXPECT_EQ(formatText(u"%x %u %d", {-1, -1, -1}), u"ffffffff 4294967295 -1");
+    EXPECT_EQ(formatText(u"0x%x (%u)", {0x80070005UL, 0x80070005UL}), u"0x80070005 (2147942405)");
+    EXPECT_EQ(formatText(u"%x %u", {0x1234567890LL, 0x1234567890LL}), u"34567890 878082192");
+    EXPECT_EQ(formatText(u"%x", {0}), u"0");
 }
 
 TEST(BuildMessage, LongTextsAreCutNotOverflowed) {
@@ -140,8 +145,10 @@ TEST_F(Presenter, SystemErrorsUseTheSystemTextUnderSystem) {
     showSystemError(5);
     ASSERT_EQ(recorded.calls, 1);
     EXPECT_EQ(recorded.caption, u"System");
-    EXPECT_EQ(recorded.text, systemErrorText(5));
+    EXPECT_EQ(recorded.text, test::systemTextOf(5));
     EXPECT_FALSE(recorded.text.empty());
+    EXPECT_EQ(systemErrorText(2), test::systemTextOf(2));
+    EXPECT_NE(systemErrorText(2), systemErrorText(5));
     EXPECT_EQ(recorded.style, kBoxWarning | kBoxTopmost);
     EXPECT_EQ(systemErrorText(5, 4).size(), 3u);
 }

@@ -2,6 +2,7 @@
 // on the other (named pipes under wine, Unix sockets on the host).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -186,6 +187,29 @@ TEST_F(PipeChannel, PlainReaderDeliversObjectsNullsAndControls) {
     EXPECT_EQ(seen.trays, 1);
 }
 
+// Hands an announced length to readPayload, then reads the message after it: what the payload
+// reader consumed shows whether it judged the length before reading.
+struct PayloadCheck {
+    std::atomic<int> stop{0};
+    std::mutex lock;
+    std::vector<std::string> outcomes; // "accepted|refused <hex of the next message>"
+};
+
+bool checkPayload(PipeRef pipe, char*, std::size_t, void* data) {
+    auto& check = *static_cast<PayloadCheck*>(data);
+    std::int32_t size = 0;
+    if (!readInt32(pipe, size)) return false;
+    std::string bytes;
+    const bool accepted = readPayload(pipe, size, bytes);
+    char next[16] = {};
+    const long got = readMessage(pipe, next, sizeof next);
+    std::lock_guard<std::mutex> guard(check.lock);
+    check.outcomes.push_back(std::string(accepted ? "accepted " : "refused ") +
+                             (got < 0 ? std::string("none") : test::toHex(std::string_view(next, got))));
+    return false;
+}
+void servePayloadCheck(PipeRef pipe, void* data) { serveExchange(pipe, 0, nullptr, checkPayload, data); }
+
 TEST_F(PipeChannel, HostileClientsAreDroppedAndThePlainListenerGoesOn) {
     EndpointPair& pair = newPair(u"hostileplain", dir.path());
     ASSERT_TRUE(startReceiver(pair, 2, dir.path(), u"unused"));
@@ -229,9 +253,36 @@ TEST_F(PipeChannel, HostileClientsAreDroppedAndThePlainListenerGoesOn) {
     EXPECT_TRUE(test::waitUntil([] { return !seen.deliveriesNow().empty(); }, 5000));
     os::sleepMs(300);
     EXPECT_EQ(seen.deliveriesNow(), (std::vector<std::string>{"-1 414243"}));
-    std::lock_guard<std::mutex> guard(seen.lock);
-    EXPECT_EQ(seen.quits, 0);
-    EXPECT_EQ(seen.trays, 0);
+    {
+        std::lock_guard<std::mutex> guard(seen.lock);
+        EXPECT_EQ(seen.quits, 0);
+        EXPECT_EQ(seen.trays, 0);
+    }
+
+    // The size cap itself: a length beyond it is refused before anything is read, so an announced
+    // length never becomes memory the receiver sets aside. A cap-less reader would swallow the
+    // payload message ("00") and leave the one after it ("7a") to be read next.
+    const Text checked = test::uniquePipeName(u"payloadcap");
+    auto* check = new PayloadCheck;
+    ASSERT_TRUE(startPipeServer(checked, PipeAccess::CurrentUser, true, &check->stop, check, servePayloadCheck));
+    ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(checked); }, 5000));
+    ChildProcess capped;
+    ASSERT_TRUE(test::startPeer(capped, {u"send", checked, dir / u"capped.txt", kReadyHex, hexInt(kObjectSizeLimit + 1),
+                                         u"00", u"7a", u"/", kReadyHex, hexInt(0x7FFFFFFF), u"00", u"7a", u"/",
+                                         kReadyHex, hexInt(3), u"414243", u"7a"}));
+    ASSERT_EQ(capped.wait(30000), 0);
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(check->lock);
+            return check->outcomes.size() >= 3;
+        },
+        5000));
+    check->stop = 1;
+    PipeOpen outcome;
+    PipeHandle wake = openPipe(checked, outcome);
+    std::lock_guard<std::mutex> guard(check->lock);
+    std::sort(check->outcomes.begin(), check->outcomes.end()); // connections may overlap
+    EXPECT_EQ(check->outcomes, (std::vector<std::string>{"accepted 7a", "refused 00", "refused 00"}));
 }
 
 TEST_F(PipeChannel, TaggedReaderIgnoresUnknownTagsAndPointerEvents) {

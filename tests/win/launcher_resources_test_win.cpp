@@ -87,11 +87,6 @@ struct GroupEntry {
 };
 #pragma pack(pop)
 
-Text launcherOrSkip(TextView name) { return test::builtFile(u"apps\\" + Text(name)); }
-
-#define REQUIRE_LAUNCHER(variable, name)                                                                               \
-    const Text variable = launcherOrSkip(name);                                                                        \
-    if (variable.empty()) GTEST_SKIP() << "this tree builds no launcher (they are 64-bit programs)"
 
 // ---- What every delivered launcher carries ------------------------------------------------------
 
@@ -156,12 +151,14 @@ void expectDeliveredResources(TextView file, TextView deliveryName) {
 }
 
 TEST(DeliveredResources, ConsoleLauncher) {
-    REQUIRE_LAUNCHER(console, u"Tavrelo_console.exe");
+    Text console;
+    TAVRELO_REQUIRE_LAUNCHER(console, u"Tavrelo_console.exe");
     expectDeliveredResources(console, u"Tavrelo_console.exe");
 }
 
 TEST(DeliveredResources, WindowLauncher) {
-    REQUIRE_LAUNCHER(window, u"Tavrelo.exe");
+    Text window;
+    TAVRELO_REQUIRE_LAUNCHER(window, u"Tavrelo.exe");
     expectDeliveredResources(window, u"Tavrelo.exe");
 }
 
@@ -170,8 +167,7 @@ TEST(DeliveredResources, WindowLauncher) {
 class LauncherCopy : public ::testing::Test {
 protected:
     void SetUp() override {
-        console = launcherOrSkip(u"Tavrelo_console.exe");
-        if (console.empty()) GTEST_SKIP() << "this tree builds no launcher (they are 64-bit programs)";
+        TAVRELO_REQUIRE_LAUNCHER(console, u"Tavrelo_console.exe");
         copy = app / u"Demo_console.exe";
         ASSERT_TRUE(test::copyFile(console, copy));
         (void)app.write(u"Demo.properties", "MainClass=file.Main\r\nMainArgs=from-file\r\nJREversion=1.8\r\n"

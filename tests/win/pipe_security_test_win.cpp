@@ -2,6 +2,7 @@
 // instance parameters, handle inheritance, the session part of names, and a squatted name.
 #include <windows.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,16 @@ std::map<std::string, DWORD> accessOf(const Text& name) {
     return entries;
 }
 
+// The rights a handle was opened with, as the system recorded them (generic rights mapped).
+DWORD grantedAccess(HANDLE handle) {
+    using Query = NTSTATUS(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, void*, ULONG, ULONG*);
+    const auto query =
+        reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    PUBLIC_OBJECT_BASIC_INFORMATION info{};
+    if (!query || query(handle, ObjectBasicInformation, &info, sizeof info, nullptr) < 0) return 0;
+    return info.GrantedAccess;
+}
+
 class PipeSecurity : public ::testing::Test {
 protected:
     void serveFromPeer(const Text& access) {
@@ -110,10 +121,15 @@ TEST_F(PipeSecurity, ServicePipesLetUsersReadAndWriteButNotCreateInstances) {
     EXPECT_EQ(entries.at("interactive") & FILE_CREATE_PIPE_INSTANCE, 0u);
     EXPECT_NE(entries.at("interactive") & FILE_WRITE_DATA, 0u);
 
-    // A client with just the rights users hold can still talk to the service pipe.
+    // Our client asks for no more than users hold, so any user can still talk to the service
+    // pipe. This process owns the pipe and would be let in whatever it asked: the rights it was
+    // granted are what tell.
     PipeOpen outcome;
     PipeHandle client = openPipe(name, outcome);
     ASSERT_EQ(outcome, PipeOpen::Opened);
+    const DWORD granted = grantedAccess(reinterpret_cast<HANDLE>(client.get()));
+    EXPECT_NE(granted & FILE_WRITE_DATA, 0u) << std::hex << granted;
+    EXPECT_EQ(granted & ~users, 0u) << "rights users do not hold: " << std::hex << (granted & ~users);
     ASSERT_TRUE(writeMessage(client.get(), kHandshake, sizeof kHandshake));
     std::int32_t reply = 0;
     ASSERT_TRUE(readInt32(client.get(), reply));

@@ -7,6 +7,7 @@
 #include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/system.h"
+#include "test_language.h"
 #include "test_support.h"
 
 namespace tavrelo {
@@ -139,7 +140,9 @@ TEST(SystemErrors, TextsWithInsertsComeBackWhole) {
     // Error 193's text has an insert; without ignoring inserts it comes back empty or faults.
     const Text text = systemErrorText(193);
     EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text, test::systemTextOf(193));
     EXPECT_FALSE(systemErrorText(5).empty());
+    EXPECT_EQ(systemErrorText(5), test::systemTextOf(5));
     EXPECT_TRUE(systemErrorText(0x7FFFFFF0).empty());
 }
 

@@ -48,10 +48,9 @@ struct Application {
 class ResourceToolHandOver : public ::testing::Test {
 protected:
     void SetUp() override {
-        console = test::builtFile(u"apps\\Tavrelo_console.exe");
-        window = test::builtFile(u"apps\\Tavrelo.exe");
+        TAVRELO_REQUIRE_LAUNCHER(console, u"Tavrelo_console.exe");
+        TAVRELO_REQUIRE_LAUNCHER(window, u"Tavrelo.exe");
         tool = test::builtFile(u"tests\\tool_recorder.exe");
-        if (console.empty()) GTEST_SKIP() << "this tree builds no launcher (they are 64-bit programs)";
         ASSERT_FALSE(tool.empty());
         SetEnvironmentVariableW(L"TAVRELO_TOOL_DELAY_MS", nullptr);
     }
@@ -65,8 +64,15 @@ protected:
         if (withTool) {
             EXPECT_TRUE(test::copyFile(tool, app.directory + u"\\Tavpack.exe"));
         }
-        // Should a launch go on to the application, it must not stop for the runtime prompt.
-        (void)os::writeFile(app.directory + u"\\Demo.properties", "Display_BoxInstall=0\r\n");
+        // A launch that goes on finds no runtime and, without asking, opens the download page in
+        // the configured browser: the stand-in again, recording beside itself in "browser".
+        const Text browser = root.makeDir(Text(directory) + u"\\browser") + u"\\browser.exe";
+        EXPECT_TRUE(test::copyFile(tool, browser));
+        Text escaped;
+        for (const char16_t c : browser) escaped += c == u'\\' ? Text(u"\\\\") : Text(1, c);
+        (void)os::writeFile(app.directory + u"\\Demo.properties",
+                            "Display_BoxInstall=0\r\nURL_InstallJRE=http://example.invalid/jre\r\nPathBrowser=" +
+                                toUtf8(escaped) + "\r\n");
         return app;
     }
 
@@ -139,9 +145,16 @@ TEST_F(ResourceToolHandOver, OtherArgumentsAndMissingToolLaunchNormally) {
     const Application control = install(u"Control");
     EXPECT_EQ(drop(control, u"demo.ico"), 0u);
     ASSERT_TRUE(waitForRecord(control.directory)) << "the control's tool was not started";
+    // The others went on with the launch: each reached the download page of its missing runtime.
+    for (const Application* app : {&four, &text, &backup, &noTool, &windowBuild}) {
+        const auto opened = waitForRecord(app->directory + u"\\browser");
+        ASSERT_TRUE(opened) << "no launch from " << toUtf8(app->directory);
+        EXPECT_EQ(opened->commandLine, u"iexplore http://example.invalid/jre");
+    }
     Sleep(1000);
     for (const Application* app : {&four, &text, &backup, &windowBuild})
         EXPECT_FALSE(readRecord(app->directory)) << "handed over from " << toUtf8(app->directory);
+    EXPECT_FALSE(readRecord(control.directory + u"\\browser")) << "the control launched as well";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "harness/box_driver.h"
 #include "harness/process.h"
@@ -199,13 +200,31 @@ TEST(LauncherEndToEnd, RuntimeVariantsThatStillRun) {
 
 // ---- No runtime ---------------------------------------------------------------------------------
 
-TEST(NoRuntimeEndToEnd, ThePromptNamesTheConfiguredVersionAndNoEndsTheLaunch) {
+// The command line a "browser" (the recording stand-in) was started with, once it has written it.
+std::optional<Text> browserRecord(const Text& directory, int waitMs) {
+    std::string record;
+    for (int waited = 0; !os::readFile(directory + u"\\tool-record.txt", record); waited += 100) {
+        if (waited >= waitMs) return std::nullopt;
+        os::sleepMs(100);
+    }
+    const Text text(reinterpret_cast<const char16_t*>(record.data()), record.size() / 2);
+    return text.substr(0, text.find(u'\n'));
+}
+
+TEST(NoRuntimeEndToEnd, ThePromptNamesTheConfiguredVersionAndOnlyYesOpensThePage) {
     for (const bool french : {false, true}) {
         SCOPED_TRACE(french ? "French" : "English");
         tavrelo::test::ScopedLanguage language(french);
         AppDirectory app("");
         const Text demo = app.launcher(u"Demo_console.exe");
-        app.properties("JREversion=1.8\r\nURL_InstallJRE=http://example.invalid/jre\r\n");
+        // A recording browser, named by its full path (backslashes doubled in the properties).
+        const Text browsers = app.dir / u"browser";
+        ASSERT_TRUE(os::makeDirectory(browsers));
+        ASSERT_TRUE(tavrelo::test::copyFile(standinDirectory() + u"\\..\\tool_recorder.exe", browsers + u"\\browser.exe"));
+        Text escaped;
+        for (const char16_t c : browsers + u"\\browser.exe") escaped += c == u'\\' ? Text(u"\\\\") : Text(1, c);
+        app.properties("JREversion=1.8\r\nURL_InstallJRE=http://example.invalid/jre\r\nPathBrowser=" + toUtf8(escaped) +
+                       "\r\n");
         BoxDriver driver({kIdNo});
         const ProcessResult r = app.run(demo, u"", &driver);
         EXPECT_EQ(r.exitCode, 0u);
@@ -216,6 +235,14 @@ TEST(NoRuntimeEndToEnd, ThePromptNamesTheConfiguredVersionAndNoEndsTheLaunch) {
                                         : u"Java 1.8 isn't installed !\n\nDo you want to install it ?");
         EXPECT_EQ(boxes[0].style(), kBoxYesNo | kBoxStop);
         EXPECT_TRUE(boxes[0].expected);
+        EXPECT_FALSE(browserRecord(browsers, 2000)) << "the page was opened after No";
+
+        BoxDriver yes({kIdYes});
+        EXPECT_EQ(app.run(demo, u"", &yes).exitCode, 0u);
+        ASSERT_EQ(yes.boxes().size(), 1u);
+        const auto opened = browserRecord(browsers, 10000);
+        ASSERT_TRUE(opened) << "the page was not opened after Yes";
+        EXPECT_EQ(*opened, u"iexplore http://example.invalid/jre");
     }
 }
 
