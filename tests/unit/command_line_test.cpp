@@ -37,7 +37,7 @@ TEST(JoinArguments, JoinedLineSplitsBackIntoTheSameWords) {
 // A list that must travel as one line (a restart, a saved session) comes back unchanged, by the
 // system's own parser on Windows and by the shell itself on the host.
 TEST(ArgumentLine, QuotedListParsesBackIntoTheSameArguments) {
-    const std::vector<Text> hostile = {u"a\"b", u"c d", u"", u"x", u"\\", u"tail\\", u"\\\"", u"a\\\\\"b c",
+    const std::vector<Text> hostile = {u"a\"b", u"c d", u"", u"x", u"\\", u"tail\\", u"C:\\My dir\\", u"\\\"", u"a\\\\\"b c",
                                        u"\"", u"it's", u"$HOME `id`", u"*.txt", u"tab\there", u"Caf\u00e9", u"-x"};
     const Text line = quoteArgumentLine(hostile);
     EXPECT_EQ(parseArgumentLine(line), hostile) << toUtf8(line);
@@ -100,6 +100,9 @@ TEST(AdminToken, RestartTakesTheParentIdOffTheLine) {
     EXPECT_EQ(parseAdminToken(line, 99, state), kAdminRestart);
     EXPECT_EQ(state.parentProcessId, 4321);
     EXPECT_EQ(line, u"in.txt -x");
+    std::vector<Text> list{u"__RunAsAdmin__", u"4321", u"a\"b", u""};
+    dropAdminArguments(list, kAdminRestart);
+    EXPECT_EQ(list, (std::vector<Text>{u"a\"b", u""})) << "main's list loses what the line lost";
 
     Text lower = u"__runasadmin__ 17";
     EXPECT_EQ(parseAdminToken(lower, 99, state), kAdminRestart);
@@ -114,6 +117,9 @@ TEST(AdminToken, SectionReadsParentAndSectionNumber) {
     EXPECT_EQ(state.parentProcessId, 4321);
     EXPECT_EQ(state.sectionNumber, 3);
     EXPECT_EQ(line, u"-service arg");
+    std::vector<Text> list{u"__ThreadAsAdmin__", u"4321", u"3", u"-service", u"arg"};
+    dropAdminArguments(list, kAdminSection);
+    EXPECT_EQ(list, (std::vector<Text>{u"-service", u"arg"}));
 }
 
 TEST(AdminToken, OtherLinesKeepTheirTextAndOwnProcessId) {
