@@ -24,8 +24,10 @@ void appendQuoted(Text& line, TextView argument) {
     }
     line.push_back(u'\'');
     for (char16_t c : argument) {
-        if (c == u'\'') line.append(u"'\\''");
-        else line.push_back(c);
+        if (c == u'\'')
+            line.append(u"'\\''");
+        else
+            line.push_back(c);
     }
     line.push_back(u'\'');
 }

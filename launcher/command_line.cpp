@@ -48,7 +48,8 @@ void dropAdminArguments(std::vector<Text>& arguments, int adminKind) {
     std::size_t taken = 0;
     if (adminKind == kAdminRestart) taken = 2; // keyword, parent process id
     if (adminKind == kAdminSection) taken = 3; // keyword, parent process id, section number
-    arguments.erase(arguments.begin(), arguments.begin() + static_cast<std::ptrdiff_t>(std::min(taken, arguments.size())));
+    taken = std::min(taken, arguments.size());
+    arguments.erase(arguments.begin(), arguments.begin() + static_cast<std::ptrdiff_t>(taken));
 }
 
 void scanActions(CommandLineActions& actions, int count, const char16_t* const* arguments) {

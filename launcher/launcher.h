@@ -56,8 +56,8 @@ void deriveNames(LaunchContext& context);
 
 // Joins the arguments after the program name: single spaces between them; an argument holding a
 // space, '*' or '?' that does not begin with a double quote is put in double quotes; null ones
-// are skipped.
-// The line serves keyword detection only: an argument holding a double quote does not survive it.
+// are skipped. The line serves keyword and action detection only: an argument holding a double
+// quote does not survive it.
 [[nodiscard]] Text joinArguments(int count, const char16_t* const* arguments);
 // The arguments one by one: null ones skipped, empty ones kept.
 [[nodiscard]] std::vector<Text> argumentList(int count, const char16_t* const* arguments);

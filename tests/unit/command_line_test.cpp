@@ -37,8 +37,9 @@ TEST(JoinArguments, JoinedLineSplitsBackIntoTheSameWords) {
 // A list that must travel as one line (a restart, a saved session) comes back unchanged, by the
 // system's own parser on Windows and by the shell itself on the host.
 TEST(ArgumentLine, QuotedListParsesBackIntoTheSameArguments) {
-    const std::vector<Text> hostile = {u"a\"b", u"c d", u"", u"x", u"\\", u"tail\\", u"C:\\My dir\\", u"\\\"", u"a\\\\\"b c",
-                                       u"\"", u"it's", u"$HOME `id`", u"*.txt", u"tab\there", u"Caf\u00e9", u"-x"};
+    const std::vector<Text> hostile = {u"a\"b", u"c d", u"", u"x", u"\\", u"tail\\",
+                                       u"C:\\My dir\\", u"\\\"", u"a\\\\\"b c", u"\"", u"it's",
+                                       u"$HOME `id`", u"*.txt", u"tab\there", u"Caf\u00e9", u"-x"};
     const Text line = quoteArgumentLine(hostile);
     EXPECT_EQ(parseArgumentLine(line), hostile) << toUtf8(line);
     EXPECT_EQ(quoteArgumentLine({u"in.txt", u"-x"}), u"in.txt -x") << "plain words stay as they are";

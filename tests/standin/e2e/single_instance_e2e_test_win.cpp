@@ -29,7 +29,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(installJre(dir / u"jre", "jre"));
         ASSERT_TRUE(writeScenario(dir / u"jre", kOneInstanceApp));
-        ASSERT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\nMainArgs=--extra \"two words\"\r\n"));
+        ASSERT_TRUE(
+            os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\nMainArgs=--extra \"two words\"\r\n"));
         ASSERT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
         ASSERT_TRUE(installLauncher(dir / u"Demo.exe", u"Tavrelo.exe"));
     }
