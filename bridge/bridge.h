@@ -165,9 +165,8 @@ jobject newObject(const char* className, const char* parameters, ...) noexcept;
 // A String[] of the texts. With `unquote`, a text that begins with a double quote loses it and
 // a double quote at its end. A text that cannot be converted leaves its element null.
 [[nodiscard]] jobjectArray toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept;
-// The elements joined like the launcher's own argument line: one space between them, an element
-// holding a space, '*' or '?' that does not begin with a double quote in double quotes; null and
-// empty elements are left out.
+// The elements as one line for another process's command line (quoteArgumentLine): the line
+// parses back into the same strings, empty ones included; null elements are left out.
 [[nodiscard]] Text fromJavaStringArrayToLine(jobjectArray array);
 [[nodiscard]] jintArray toJavaIntArray(const jint* values, std::size_t count) noexcept;
 [[nodiscard]] jbyteArray toJavaByteArray(const void* bytes, std::size_t count) noexcept;

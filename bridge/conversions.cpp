@@ -86,12 +86,10 @@ Text fromJavaStringArrayToLine(jobjectArray array) {
     const jsize count = arrayLength(array);
     std::vector<Text> texts;
     for (jsize i = 0; i < count; ++i) {
-        Text text = fromJavaString(static_cast<jstring>(arrayElement(array, i)));
-        if (!text.empty()) texts.push_back(std::move(text));
+        LocalRef<jobject> element(arrayElement(array, i));
+        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.get())));
     }
-    std::vector<const char16_t*> pointers;
-    for (const Text& text : texts) pointers.push_back(text.c_str());
-    return joinArguments(static_cast<int>(pointers.size()), pointers.data());
+    return quoteArgumentLine(texts);
 }
 
 jintArray toJavaIntArray(const jint* values, std::size_t count) noexcept {

@@ -21,13 +21,6 @@ struct Decision {
     void* context;
 };
 
-// A pair of enclosing double quotes goes, as for the arguments of main.
-void removeEnclosingQuotes(Text& argument) {
-    if (argument.empty() || argument.front() != u'"') return;
-    argument.erase(0, 1);
-    if (!argument.empty() && argument.back() == u'"') argument.pop_back();
-}
-
 bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
     std::int32_t count = 0;
     if (!readInt32(pipe, count) || count < 0 || count > kMaxHandedArguments) return false;
@@ -38,9 +31,8 @@ bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
         char16_t buffer[kArgumentBytes / 2] = {};
         const long got = readMessage(pipe, buffer, sizeof buffer - sizeof buffer[0]);
         if (got < 0) return false;
-        Text argument(buffer, textLength(buffer)); // UTF-16LE is the units' own layout here
-        removeEnclosingQuotes(argument);
-        arguments.push_back(std::move(argument));
+        // Taken as sent: quotes belong to the argument, and an empty one keeps its place.
+        arguments.emplace_back(buffer, textLength(buffer)); // UTF-16LE is the units' own layout here
     }
     return true;
 }
@@ -80,15 +72,15 @@ Text oneInstancePipeName(TextView launcherDirectory, TextView baseName) {
     return buildPipeName(kOneInstancePipe, launcherDirectory, baseName, true, -1, -1);
 }
 
-bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView programArguments) {
+bool askRunningInstance(TextView launcherDirectory, TextView baseName, const std::vector<Text>& programArguments) {
     const Text name = oneInstancePipeName(launcherDirectory, baseName);
     if (!pipeIsServed(name)) return false;
     // The probe used up the server's listening instance; give it time for the next one.
     os::sleepMs(500);
-    // More words than a running instance accepts make it refuse, and this start runs itself.
-    std::vector<Text> words = splitWords(programArguments);
+    // More arguments than a running instance accepts make it refuse, and this start runs itself.
+    std::vector<Text> arguments = programArguments;
     std::int32_t answer = 0;
-    return pipeExchange(name, writeArguments, &words, readAnswer, &answer, answerOf) == 1;
+    return pipeExchange(name, writeArguments, &arguments, readAnswer, &answer, answerOf) == 1;
 }
 
 SingleInstanceStart startSingleInstanceWith(TextView launcherDirectory, TextView baseName, OneInstanceDecider decider,

@@ -10,8 +10,8 @@
 namespace tavrelo {
 
 // Called in the running instance on a pipe connection thread, once per new start, with that
-// start's arguments (enclosing double quotes removed). True: the running instance took them
-// and the new start must end. Must be thread-safe.
+// start's arguments exactly as they were sent. True: the running instance took them and the new
+// start must end. Must be thread-safe.
 using OneInstanceDecider = bool (*)(std::vector<Text>& arguments, void* context);
 
 // The most arguments one new start may hand over; a larger count drops the exchange.
@@ -22,10 +22,12 @@ inline constexpr std::size_t kHandedArgumentUnits = 1023;
 // "\\.\pipe\Tavrelo_OneInstance_<session>(<directory>$<base name>)".
 [[nodiscard]] Text oneInstancePipeName(TextView launcherDirectory, TextView baseName);
 
-// Asks the instance serving the pipe, if any, with the program arguments (split into words, each
-// word's enclosing quotes removed). True when it took them over; false when none runs, it said
-// no, or the exchange failed. Blocks for at least 750 ms when a server exists.
-[[nodiscard]] bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView programArguments);
+// Asks the instance serving the pipe, if any, with the program arguments, one message each, as
+// main would get them. True when it took them over; false when none runs, it said no, or the
+// exchange failed (more than kMaxHandedArguments among them). Blocks for at least 750 ms when a
+// server exists.
+[[nodiscard]] bool askRunningInstance(TextView launcherDirectory, TextView baseName,
+                                      const std::vector<Text>& programArguments);
 
 enum class SingleInstanceStart {
     NotTakingPart, // the application has no decider: no single-instance behaviour

@@ -13,7 +13,7 @@ FeatureInterface oneInstanceFeature{1, nullptr};
 
 // On a pipe connection thread; the thread lets go of Java when the connection ends.
 bool askApplication(std::vector<Text>& arguments, void*) {
-    // The enclosing quotes were taken off as the arguments were read.
+    // Exactly as the new start sent them: its quotes are part of its arguments.
     LocalRef<jobjectArray> array(toJavaStringArray(arguments, false));
     if (!array) return false;
     return callBoolean(oneInstanceFeature, 0, array.get()) != JNI_FALSE;

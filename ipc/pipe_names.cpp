@@ -42,8 +42,11 @@ Text fitPipeName(Text name) {
 Text buildPipeName(TextView base, TextView directory, TextView name, bool withSession, int numberA, int numberB) {
     Text out(base);
     if (withSession) {
-        const int session = os::currentSessionId();
-        if (session >= 0) appendNumber(out, session);
+        const Text session = os::loginSession();
+        if (!session.empty()) {
+            out.push_back(u'_');
+            out += session;
+        }
     }
     if (numberA >= 0) appendNumber(out, numberA);
     if (numberB >= 0) appendNumber(out, numberB);

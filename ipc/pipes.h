@@ -27,8 +27,8 @@ inline constexpr char16_t kThreadAsAdmin2Pipe[] = u"\\\\.\\pipe\\Tavrelo_ThreadA
 // The longest pipe name Windows accepts, "\\.\pipe\" included.
 inline constexpr std::size_t kPipeNameLimit = 256;
 
-// base, then "_<session>" when `withSession` and the session is known, "_<A>" when A >= 0,
-// "_<B>" when B >= 0, then, when `directory` is not empty, "(" directory ["$" name] ")" with every
+// base, then "_<session>" when `withSession` and the login session is known (os::loginSession),
+// "_<A>" when A >= 0, "_<B>" when B >= 0, then, when `directory` is not empty, "(" directory ["$" name] ")" with every
 // ':' and path separator of the directory turned into '$'. A name longer than kPipeNameLimit
 // keeps its first 238 units and ends with '#', 16 hex digits of a hash of the whole name and ')':
 // the same inputs always give the same name, different ones practically never collide.

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "launcher/launcher.h"
 
 namespace tavrelo {
@@ -33,6 +35,21 @@ Text joinArguments(int count, const char16_t* const* arguments) {
         }
     }
     return line;
+}
+
+std::vector<Text> argumentList(int count, const char16_t* const* arguments) {
+    std::vector<Text> list;
+    for (int i = 0; i < count; ++i)
+        if (arguments && arguments[i]) list.emplace_back(arguments[i]);
+    return list;
+}
+
+void dropAdminArguments(std::vector<Text>& arguments, int adminKind) {
+    std::size_t taken = 0;
+    if (adminKind == kAdminRestart) taken = 2; // keyword, parent process id
+    if (adminKind == kAdminSection) taken = 3; // keyword, parent process id, section number
+    taken = std::min(taken, arguments.size());
+    arguments.erase(arguments.begin(), arguments.begin() + static_cast<std::ptrdiff_t>(taken));
 }
 
 void scanActions(CommandLineActions& actions, int count, const char16_t* const* arguments) {

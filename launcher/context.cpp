@@ -52,7 +52,8 @@ Text baseNameOf(TextView bareFileName, bool cutConsoleSuffix) {
     return Text(base);
 }
 
-void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine) {
+void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine,
+                       std::vector<Text> arguments) {
     context.module = module;
     context.console = console;
     const Text raw = os::moduleFileName(module);
@@ -67,6 +68,7 @@ void initLaunchContext(LaunchContext& context, void* module, int console, TextVi
     context.bareFileName = bareFileNameOf(context.longFileName);
     context.mainThreadId = os::currentThreadId();
     context.argumentLine = Text(argumentLine);
+    context.arguments = std::move(arguments);
 }
 
 void deriveNames(LaunchContext& context) {

@@ -9,13 +9,16 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     const int afterName = count > 1 ? count - 1 : 0;
     const char16_t* const* programArguments = count > 1 ? arguments + 1 : nullptr;
 
+    // The line is for finding keywords; main and a running instance get the list itself.
     Text argumentLine = joinArguments(afterName, programArguments);
+    std::vector<Text> argumentsForMain = argumentList(afterName, programArguments);
     const std::optional<Text> restoreName; // a restart after logon brings its own arguments
     const int adminKind =
         parseAdminToken(argumentLine, static_cast<int>(os::processId()), adminState());
+    dropAdminArguments(argumentsForMain, adminKind);
 
     LaunchContext& context = launchContext();
-    initLaunchContext(context, module, options.console, argumentLine);
+    initLaunchContext(context, module, options.console, argumentLine, argumentsForMain);
     context.serviceSubMode = serviceSubModeOf(afterName > 0 ? programArguments[0] : nullptr);
     context.adminKind = adminKind;
     deriveNames(context); // the hand-over looks for the tool beside the launcher
@@ -31,6 +34,7 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     request.launchMode = launchMode;
     request.restoreName = restoreName;
     request.argumentLine = argumentLine;
+    request.arguments = std::move(argumentsForMain);
     if (options.extraOption) request.extraOption = Text(options.extraOption);
     request.actions = &actions;
     request.adminKind = adminKind;

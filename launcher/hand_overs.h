@@ -12,7 +12,8 @@
 namespace tavrelo {
 
 // Single instance: true when a running instance took this start's arguments over.
-[[nodiscard]] bool askRunningInstance(TextView launcherDirectory, TextView baseName, TextView programArguments);
+[[nodiscard]] bool askRunningInstance(TextView launcherDirectory, TextView baseName,
+                                      const std::vector<Text>& programArguments);
 // True when the application must end now (status 0): another instance took over.
 [[nodiscard]] bool startSingleInstance(TextView launcherDirectory, TextView baseName, const std::string& mainClass,
                                        bool takenOver);

@@ -47,7 +47,7 @@ struct VmLaunchValues {
     Text optionString;    // split into the VM's options
     Text classPathOption; // the native library path option, prefix included
     Text classPath;
-    Text programArguments;
+    std::vector<Text> programArguments; // main's arguments, each exactly as main gets it
     Text baseName;
 };
 

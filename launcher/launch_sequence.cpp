@@ -12,12 +12,19 @@ constexpr int kRenameMessage = 26;
 constexpr int kWidthMessage = 31;
 constexpr unsigned kPauseBeforeMainMs = 500;
 
-// Step 8: the command line, then the configured arguments.
-Text programArgumentsFor(const LaunchRequest& request, const Configuration& config) {
-    Text arguments = request.argumentLine.value_or(Text());
+// Step 8: the process's own arguments exactly as delivered, then the configured words. Each word
+// of "MainArgs" also loses a pair of enclosing quotes left after the split, as stored
+// configurations have always had it.
+std::vector<Text> programArgumentsFor(const LaunchRequest& request, const Configuration& config) {
+    std::vector<Text> arguments = request.arguments;
     if (const Text* mainArgs = config.get(kMainArgs)) {
-        arguments += u' ';
-        arguments += *mainArgs;
+        for (Text& word : splitWords(*mainArgs)) {
+            if (!word.empty() && word.front() == u'"') {
+                word.erase(0, 1);
+                if (!word.empty() && word.back() == u'"') word.pop_back();
+            }
+            arguments.push_back(std::move(word));
+        }
     }
     return arguments;
 }

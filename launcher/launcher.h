@@ -27,6 +27,9 @@ struct LaunchContext {
     Text bareFileName;  // after the last separator (at most 511 units)
     unsigned long mainThreadId = 0;
     Text argumentLine; // after the restore and administrator keywords were taken off
+    // The same arguments one by one, as the system delivered them (empty ones kept). A line for
+    // another process is built from these with quoteArgumentLine, never from argumentLine.
+    std::vector<Text> arguments;
     int launchMode = kModeApplication;
     int serviceSubMode = kSubModeNone;
     int adminKind = kAdminNone;
@@ -36,8 +39,10 @@ struct LaunchContext {
 
 LaunchContext& launchContext() noexcept;
 
-// Fills module, console flag, file names, main thread and argument line from the running module.
-void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine);
+// Fills module, console flag, file names, main thread, argument line and list from the running
+// module.
+void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine,
+                       std::vector<Text> arguments);
 // Sets launcherDirectory and baseName from the file names (step 2 of the launch sequence).
 void deriveNames(LaunchContext& context);
 [[nodiscard]] Text launcherDirectoryOf(TextView longFileName);
@@ -51,8 +56,21 @@ void deriveNames(LaunchContext& context);
 
 // Joins the arguments after the program name: single spaces between them; an argument holding a
 // space, '*' or '?' that does not begin with a double quote is put in double quotes; null ones
-// are skipped.
+// are skipped. The line serves keyword and action detection only: an argument holding a double
+// quote does not survive it.
 [[nodiscard]] Text joinArguments(int count, const char16_t* const* arguments);
+// The arguments one by one: null ones skipped, empty ones kept.
+[[nodiscard]] std::vector<Text> argumentList(int count, const char16_t* const* arguments);
+// Takes the administrator keyword and the numbers behind it (one for a restart, two for a
+// section) off the front of the list, as parseAdminToken takes them off the line.
+void dropAdminArguments(std::vector<Text>& arguments, int adminKind);
+
+// One line holding `arguments` by this platform's command-line rules (Windows: the rules of
+// CommandLineToArgvW and the C runtime; POSIX: the shell's quoting), for a line that travels to
+// another process. parseArgumentLine of that line gives the same list back, empty ones included.
+[[nodiscard]] Text quoteArgumentLine(const std::vector<Text>& arguments);
+// The arguments of a line by this platform's rules (the line holds no program name).
+[[nodiscard]] std::vector<Text> parseArgumentLine(TextView line);
 
 enum ActionFlag : int {
     kInstallService = 0,
@@ -167,6 +185,7 @@ struct LaunchRequest {
     int launchMode = kModeApplication;
     std::optional<Text> restoreName;
     std::optional<Text> argumentLine;
+    std::vector<Text> arguments; // for main and a running instance, before the "MainArgs" words
     std::optional<Text> extraOption;
     std::optional<Text> extraClassPath;       // put ahead of the class path
     std::optional<Text> extraClassPathOption; // put ahead of the class-path option's value

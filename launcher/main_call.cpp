@@ -17,7 +17,7 @@ enum class MainResult { NotCalled, Returned, Threw };
 MainResult invokeMain(bool withMessages) {
     JNIEnv* env = javaEnv();
     if (!env) return MainResult::NotCalled;
-    LocalRef<jobjectArray> arguments(toJavaStringArray(splitWords(javaRuntime().values.programArguments), true));
+    LocalRef<jobjectArray> arguments(toJavaStringArray(javaRuntime().values.programArguments, false));
     LocalRef<jclass> mainClass(findJavaClass(mainClassName().c_str(), withMessages ? kMainClassMessage : -1));
     if (!mainClass) return MainResult::NotCalled;
     const jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", "([Ljava/lang/String;)V");

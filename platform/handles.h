@@ -21,6 +21,11 @@ struct FileHandlePolicy { // INVALID_HANDLE_VALUE-invalid HANDLE (files, pipes)
     static Type invalid() noexcept { return reinterpret_cast<Type>(static_cast<long long>(-1)); }
     static void close(Type handle) noexcept;
 };
+struct LocalMemoryPolicy { // memory the system allocated for the caller with LocalAlloc
+    using Type = void*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type memory) noexcept;
+};
 struct RegistryKeyPolicy {
     using Type = HKEY__*;
     static constexpr Type invalid() noexcept { return nullptr; }
@@ -49,6 +54,7 @@ struct MenuPolicy {
 
 using KernelHandle = UniqueHandle<KernelHandlePolicy>;
 using FileHandle = UniqueHandle<FileHandlePolicy>;
+using LocalMemory = UniqueHandle<LocalMemoryPolicy>;
 using RegistryKey = UniqueHandle<RegistryKeyPolicy>;
 using ServiceHandle = UniqueHandle<ServiceHandlePolicy>;
 using ModuleHandle = UniqueHandle<ModulePolicy>;

@@ -16,6 +16,7 @@ void keepingLastError(Close close) noexcept {
 
 void KernelHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseHandle(handle); }); }
 void FileHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseHandle(handle); }); }
+void LocalMemoryPolicy::close(Type memory) noexcept { keepingLastError([&] { LocalFree(memory); }); }
 void RegistryKeyPolicy::close(Type handle) noexcept { keepingLastError([&] { RegCloseKey(handle); }); }
 void ServiceHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseServiceHandle(handle); }); }
 void ModulePolicy::close(Type handle) noexcept { keepingLastError([&] { FreeLibrary(handle); }); }

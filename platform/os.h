@@ -58,8 +58,11 @@ bool listDirectory(TextView directory, DirectoryVisitor visit, void* context);
 
 [[nodiscard]] unsigned long processId() noexcept;
 [[nodiscard]] unsigned long currentThreadId() noexcept;
-// Session number of this process, -1 when it cannot be had.
-[[nodiscard]] int currentSessionId() noexcept;
+// The login session of this process as per-session names carry it: the Windows session number
+// in decimal; on the host logind's session id (XDG_SESSION_ID), so that every terminal and the
+// desktop of one login share it. Empty when there is none: on the host the user's own pipe
+// directory then makes the user alone the scope.
+[[nodiscard]] Text loginSession();
 
 // The running executable's module, and a module's full file name (at most 2,047 units).
 [[nodiscard]] void* executableModule() noexcept;

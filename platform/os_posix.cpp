@@ -5,11 +5,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "platform/os.h"
 
@@ -158,7 +160,17 @@ Text expandEnvironment(TextView text) {
 
 unsigned long processId() noexcept { return static_cast<unsigned long>(::getpid()); }
 unsigned long currentThreadId() noexcept { return static_cast<unsigned long>(::syscall(SYS_gettid)); }
-int currentSessionId() noexcept { return static_cast<int>(::getsid(0)); }
+Text loginSession() {
+    // Not getsid: every terminal is a session of its own, and one login holds many of them.
+    const char* id = std::getenv("XDG_SESSION_ID");
+    if (!id) return {};
+    const std::string_view value(id);
+    // logind's ids are short letters and digits; anything else is no id of its.
+    if (value.empty() || value.size() > 32) return {};
+    for (char c : value)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return {};
+    return fromUtf8(value);
+}
 
 void* executableModule() noexcept { return nullptr; }
 

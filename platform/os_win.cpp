@@ -166,10 +166,10 @@ Text expandEnvironment(TextView text) {
 unsigned long processId() noexcept { return GetCurrentProcessId(); }
 unsigned long currentThreadId() noexcept { return GetCurrentThreadId(); }
 
-int currentSessionId() noexcept {
+Text loginSession() {
     DWORD session = 0;
-    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return -1;
-    return static_cast<int>(session);
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return {};
+    return fromInt(static_cast<int>(session));
 }
 
 void* executableModule() noexcept { return GetModuleHandleW(nullptr); }

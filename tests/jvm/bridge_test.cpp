@@ -7,6 +7,7 @@
 #include "bridge/bridge.h"
 #include "jvm_support.h"
 #include "launcher/java_runtime.h"
+#include "launcher/launcher.h"
 #include "platform/messages.h"
 
 namespace tavrelo::test {
@@ -155,7 +156,8 @@ TEST_F(Bridge, StringAndArrayConversionsRoundTrip) {
 
     LocalRef<jobjectArray> words(
         static_cast<jobjectArray>(callMethodObject("fixture.Box", nullptr, "words", "[Ljava/lang/String;", nullptr)));
-    EXPECT_EQ(fromJavaStringArrayToLine(words.get()), u"one \"two words\" \"*.txt\" \"quoted x\"");
+    EXPECT_EQ(parseArgumentLine(fromJavaStringArrayToLine(words.get())),
+              (std::vector<Text>{u"one", u"two words", u"", u"*.txt", u"\"quoted x\""}));
 
     const jint numbers[] = {1, 2, 3, 400};
     LocalRef<jintArray> ints(toJavaIntArray(numbers, 4));

@@ -33,7 +33,7 @@ TEST(JavaVm, ASecondStartJoinsTheVmAlreadyInTheProcess) {
 TEST(JavaVm, QuietMainCallRunsMainWithTheStoredArgumentsAndShowsNothing) {
     ensureJavaVm();
     const MessagePresenter saved = setMessagePresenter(&countBox);
-    javaRuntime().values.programArguments = u"one \"two words\" *.txt";
+    javaRuntime().values.programArguments = {u"one", u"two words", u"*.txt"};
     setMainClassName("fixture.Recorder");
     EXPECT_EQ(callMainQuietly(), 1);
     LocalRef<jclass> recorder(findJavaClass("fixture.Recorder"));

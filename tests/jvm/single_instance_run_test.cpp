@@ -18,8 +18,8 @@ using Lines = std::vector<std::string>;
 // One application directory and the launchers started in it.
 class Application {
 public:
-    Application(const std::string& mainClass) : app_("OneApp") {
-        app_.properties("MainClass=" + mainClass + "\n");
+    explicit Application(const std::string& mainClass, const std::string& moreProperties = "") : app_("OneApp") {
+        app_.properties("MainClass=" + mainClass + "\n" + moreProperties);
         environment_ = launcherEnvironment();
         // The test looks for the launchers' pipes where they make them.
         if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) setVariable(environment_, "XDG_RUNTIME_DIR", runtime);
@@ -39,6 +39,15 @@ public:
         return background_.back();
     }
     RunResult run(const std::vector<std::string>& arguments) const { return app_.run(arguments, environment_); }
+    // The same in a process session of its own, as from another terminal of this login.
+    std::future<RunResult>& startInNewSession(std::vector<std::string> arguments) {
+        if (!arguments.empty()) tags_.push_back(arguments.front());
+        arguments.insert(arguments.begin(), {"--wait", app_.launcher()});
+        background_.push_back(std::async(std::launch::async, [this, arguments] {
+            return runProgram("/usr/bin/setsid", arguments, environment_);
+        }));
+        return background_.back();
+    }
 
     void stop(const std::string& tag) const { app_.dir().write(u"stop-" + fromUtf8(tag), ""); }
     void answer(bool takeOver) const { app_.dir().write(u"answer", takeOver ? "true" : "false"); }
@@ -75,6 +84,24 @@ TEST(SingleInstanceRun, SecondStartHandsOverItsArgumentsAndEndsWithoutMain) {
         << "the running instance got the arguments; no second main ran";
 
     app.stop("first");
+    EXPECT_EQ(first.get().status, 1);
+}
+
+// Quotes, spaces and empty arguments reach main and the running instance as the system delivered
+// them, then the configured words; a start from another terminal of the same login hands over.
+TEST(SingleInstanceRun, ExactArgumentsReachMainAndTheInstanceOfAnotherSession) {
+    Application app("fixture.OneApp", "MainArgs=--extra \"two words\"\n");
+    const std::vector<std::string> arguments{"a\"b", "c d", "", "x"};
+    const std::string received = "a\"b 6 a\"b|c d||x|--extra|two words";
+    auto& first = app.startInNewSession(arguments);
+    ASSERT_TRUE(app.waitFor("main " + received)) << testing::PrintToString(app.journal());
+    ASSERT_TRUE(waitUntil([&] { return app.served(); }, 10000));
+
+    const RunResult second = app.run(arguments);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(app.journal(), (Lines{"main " + received, "handed " + received}));
+
+    app.stop(arguments.front());
     EXPECT_EQ(first.get().status, 1);
 }
 

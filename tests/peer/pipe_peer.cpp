@@ -7,7 +7,7 @@
 //   control <dir> <app> <value>         sends a control value to endpoint 2 of that pair
 //   event <dir> <app> <code> <w> <l>    forwards a window event to endpoint 1 of that pair
 //   one-instance <dir> <base> <out> <answer>  a running instance answering new starts
-//   ask <dir> <base> <arguments>        exit 10 when a running instance took the arguments
+//   ask <dir> <base> <arguments...>     exit 10 when a running instance took the arguments
 //   squat <name> <out>                  (Windows) holds the name open to everybody
 // Servers write "<out>.ready" once they serve, and end by themselves after two minutes.
 #ifdef _WIN32
@@ -297,7 +297,8 @@ int run(const std::vector<Text>& all) {
         if (command == u"control") return control(args);
         if (command == u"event") return event(args);
         if (command == u"one-instance") return oneInstance(args);
-        if (command == u"ask") return askRunningInstance(args.at(0), args.at(1), args.at(2)) ? 10 : 0;
+        if (command == u"ask" && args.size() >= 2)
+            return askRunningInstance(args[0], args[1], std::vector<Text>(args.begin() + 2, args.end())) ? 10 : 0;
 #ifdef _WIN32
         if (command == u"squat") return squat(args);
 #endif

@@ -4,6 +4,8 @@
 
 #include "launcher/launcher.h"
 #include "service/admin.h"
+#include "test_process.h"
+#include "test_support.h"
 
 namespace tavrelo {
 namespace {
@@ -30,6 +32,36 @@ TEST(JoinArguments, JoinedLineSplitsBackIntoTheSameWords) {
     EXPECT_EQ(words[0], u"a b");
     EXPECT_EQ(words[1], u"*.txt");
     EXPECT_EQ(words[2], u"plain");
+}
+
+// A list that must travel as one line (a restart, a saved session) comes back unchanged, by the
+// system's own parser on Windows and by the shell itself on the host.
+TEST(ArgumentLine, QuotedListParsesBackIntoTheSameArguments) {
+    const std::vector<Text> hostile = {u"a\"b", u"c d", u"", u"x", u"\\", u"tail\\",
+                                       u"C:\\My dir\\", u"\\\"", u"a\\\\\"b c", u"\"", u"it's",
+                                       u"$HOME `id`", u"*.txt", u"tab\there", u"Caf\u00e9", u"-x"};
+    const Text line = quoteArgumentLine(hostile);
+    EXPECT_EQ(parseArgumentLine(line), hostile) << toUtf8(line);
+    EXPECT_EQ(quoteArgumentLine({u"in.txt", u"-x"}), u"in.txt -x") << "plain words stay as they are";
+    EXPECT_EQ(parseArgumentLine(quoteArgumentLine({})), std::vector<Text>{});
+#ifndef _WIN32
+    test::TempDir dir;
+    const Text out = dir / u"out.txt";
+    test::ChildProcess shell;
+    Text command = u"printf '[%s]' ";
+    command += line;
+    command += u" > ";
+    command += quoteArgumentLine({out});
+    ASSERT_TRUE(shell.start(u"/bin/sh", {u"-c", command}));
+    ASSERT_EQ(shell.wait(10000), 0);
+    std::string expected;
+    for (const Text& argument : hostile) {
+        expected += '[';
+        expected += toUtf8(argument);
+        expected += ']';
+    }
+    EXPECT_EQ(test::fileText(out), expected);
+#endif
 }
 
 CommandLineActions scan(std::vector<const char16_t*> arguments) {
@@ -69,6 +101,9 @@ TEST(AdminToken, RestartTakesTheParentIdOffTheLine) {
     EXPECT_EQ(parseAdminToken(line, 99, state), kAdminRestart);
     EXPECT_EQ(state.parentProcessId, 4321);
     EXPECT_EQ(line, u"in.txt -x");
+    std::vector<Text> list{u"__RunAsAdmin__", u"4321", u"a\"b", u""};
+    dropAdminArguments(list, kAdminRestart);
+    EXPECT_EQ(list, (std::vector<Text>{u"a\"b", u""})) << "main's list loses what the line lost";
 
     Text lower = u"__runasadmin__ 17";
     EXPECT_EQ(parseAdminToken(lower, 99, state), kAdminRestart);
@@ -83,6 +118,9 @@ TEST(AdminToken, SectionReadsParentAndSectionNumber) {
     EXPECT_EQ(state.parentProcessId, 4321);
     EXPECT_EQ(state.sectionNumber, 3);
     EXPECT_EQ(line, u"-service arg");
+    std::vector<Text> list{u"__ThreadAsAdmin__", u"4321", u"3", u"-service", u"arg"};
+    dropAdminArguments(list, kAdminSection);
+    EXPECT_EQ(list, (std::vector<Text>{u"-service", u"arg"}));
 }
 
 TEST(AdminToken, OtherLinesKeepTheirTextAndOwnProcessId) {

@@ -30,21 +30,21 @@ protected:
     Text base = test::uniqueAppName(u"Demo");
 };
 
-TEST_F(SingleInstance, NewStartHandsOverItsArgumentsWithoutQuotes) {
+TEST_F(SingleInstance, NewStartHandsOverItsArgumentsExactly) {
     ChildProcess running;
     startRunning(running, true);
 
-    EXPECT_TRUE(askRunningInstance(dir.path(), base, u"first \"with spaces\" last"));
-    EXPECT_EQ(test::waitForLines(out, 4),
-              (std::vector<std::string>{"args 3", "arg first", "arg with spaces", "arg last"}));
-    EXPECT_TRUE(askRunningInstance(dir.path(), base, u""));
-    EXPECT_EQ(test::waitForLines(out, 5).back(), "args 0") << "no arguments: an empty array";
+    EXPECT_TRUE(askRunningInstance(dir.path(), base, {u"first", u"\"with spaces\"", u"", u"last"}));
+    EXPECT_EQ(test::waitForLines(out, 5),
+              (std::vector<std::string>{"args 4", "arg first", "arg \"with spaces\"", "arg ", "arg last"}));
+    EXPECT_TRUE(askRunningInstance(dir.path(), base, {}));
+    EXPECT_EQ(test::waitForLines(out, 6).back(), "args 0") << "no arguments: an empty array";
 }
 
 TEST_F(SingleInstance, AnswerFalseLetsTheNewStartRun) {
     ChildProcess running;
     startRunning(running, false);
-    EXPECT_FALSE(askRunningInstance(dir.path(), base, u"-x"));
+    EXPECT_FALSE(askRunningInstance(dir.path(), base, {u"-x"}));
     EXPECT_EQ(test::waitForLines(out, 2), (std::vector<std::string>{"args 1", "arg -x"}))
         << "the running instance was asked all the same";
 }
@@ -54,8 +54,8 @@ TEST_F(SingleInstance, OtherDirectoriesAndApplicationsDoNotMeet) {
     startRunning(running, true);
     const Text elsewhere = dir.makeDir(u"elsewhere");
     const auto asked = std::chrono::steady_clock::now();
-    EXPECT_FALSE(askRunningInstance(elsewhere, base, u"a"));
-    EXPECT_FALSE(askRunningInstance(dir.path(), base + u"Other", u"a"));
+    EXPECT_FALSE(askRunningInstance(elsewhere, base, {u"a"}));
+    EXPECT_FALSE(askRunningInstance(dir.path(), base + u"Other", {u"a"}));
     const auto spent = std::chrono::steady_clock::now() - asked;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count(), 500)
         << "nobody serves those names, so nothing waits";
@@ -67,7 +67,7 @@ TEST_F(SingleInstance, LongArgumentsAreCutWithoutLosingTheirPlace) {
     ChildProcess running;
     startRunning(running, true);
     const Text longArgument(3000, u'x');
-    EXPECT_TRUE(askRunningInstance(dir.path(), base, Text(u"before ") + longArgument + u" after"));
+    EXPECT_TRUE(askRunningInstance(dir.path(), base, {u"before", longArgument, u"after"}));
     EXPECT_EQ(test::waitForLines(out, 4),
               (std::vector<std::string>{"args 3", "arg before", "arg " + std::string(kHandedArgumentUnits, 'x'),
                                         "arg after"}));
@@ -85,16 +85,14 @@ TEST_F(SingleInstance, BadCountsGetNoAnswerAndTheInstanceGoesOnServing) {
     ASSERT_EQ(hostile.wait(30000), 0);
     EXPECT_EQ(test::fileText(sent), "reply none\nreply none\ndone\n") << "too many or negative: no answer";
     EXPECT_TRUE(test::fileLines(out).empty()) << "the decider was never called";
-    EXPECT_TRUE(askRunningInstance(dir.path(), base, u"ok"));
+    EXPECT_TRUE(askRunningInstance(dir.path(), base, {u"ok"}));
     EXPECT_EQ(test::waitForLines(out, 2), (std::vector<std::string>{"args 1", "arg ok"}));
 }
 
 TEST_F(SingleInstance, TooManyArgumentsLetTheNewStartRun) {
     ChildProcess running;
     startRunning(running, true);
-    Text many;
-    for (int i = 0; i <= kMaxHandedArguments; ++i)
-        many += u"a ";
+    const std::vector<Text> many(kMaxHandedArguments + 1, u"a");
     EXPECT_FALSE(askRunningInstance(dir.path(), base, many));
     EXPECT_TRUE(test::fileLines(out).empty());
 }
@@ -120,7 +118,7 @@ TEST_F(SingleInstance, WithoutTheMethodNothingIsServedAndATakenOverStartQuits) {
 TEST_F(SingleInstance, AStartThatWasAllowedToRunTakesOverThePipeWhenTheFirstEnds) {
     ChildProcess running;
     startRunning(running, false);
-    EXPECT_FALSE(askRunningInstance(dir.path(), base, u"second"));
+    EXPECT_FALSE(askRunningInstance(dir.path(), base, {u"second"}));
     ASSERT_EQ(startSingleInstanceWith(dir.path(), base, recordDecision, nullptr, false), SingleInstanceStart::Serving);
 
     ChildProcess third;
@@ -129,7 +127,7 @@ TEST_F(SingleInstance, AStartThatWasAllowedToRunTakesOverThePipeWhenTheFirstEnds
 
     running.kill();
     os::sleepMs(1000);
-    ASSERT_TRUE(test::startPeer(third, {u"ask", dir.path(), base, u"fourth \"and fifth\""}));
+    ASSERT_TRUE(test::startPeer(third, {u"ask", dir.path(), base, u"fourth", u"and fifth"}));
     EXPECT_EQ(third.wait(20000), 10) << "this process serves now and takes the arguments";
     std::lock_guard<std::mutex> guard(decidedLock);
     ASSERT_EQ(decided.size(), 1u);

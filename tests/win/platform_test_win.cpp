@@ -150,7 +150,7 @@ TEST(Environment, UserAndSystemRoot) {
     EXPECT_FALSE(systemRootDirectory().empty());
     EXPECT_EQ(userName(), os::environmentValue(u"USERNAME").value_or(Text()));
     EXPECT_EQ(os::expandEnvironment(u"%SystemRoot%\\x"), systemRootDirectory() + u"\\x");
-    EXPECT_GE(os::currentSessionId(), 0);
+    EXPECT_FALSE(os::loginSession().empty());
 }
 
 TEST(SecurityAttributes, NullDaclDescriptorIsBuilt) {
