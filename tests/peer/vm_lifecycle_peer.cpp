@@ -45,7 +45,7 @@ int findMainClass(const char16_t*, char* out) {
 } // namespace
 
 int main() {
-    initLaunchContext(launchContext(), nullptr, 1, u"");
+    initLaunchContext(launchContext(), nullptr, 1, u"", {});
     LaunchRequest request;
     request.argumentLine = Text();
     request.mainClassFinder = findMainClass;
