@@ -59,15 +59,18 @@ TEST_F(Registry, ExpandStringsWithAndWithoutConvert) {
 }
 
 TEST_F(Registry, UnterminatedAndShortDataIsNeverTrusted) {
-    const wchar_t unterminated[] = {L'a', L'b', L'c'};
-    rawValue(L"open", REG_SZ, unterminated, sizeof unterminated);
+    // The system counts a terminator the caller left out when the unit after the data is NUL, so
+    // the unit after these three is not.
+    const wchar_t unterminated[] = {L'a', L'b', L'c', L'X'};
+    const DWORD stored = 3 * sizeof(wchar_t);
+    rawValue(L"open", REG_SZ, unterminated, stored);
     EXPECT_EQ(regReadText(HKEY_CURRENT_USER, kKey, u"open"), Text(u"abc"));
     // Text comes back terminated behind the stored bytes: one NUL unit, two after a multi-string,
     // an odd byte count padded first.
     const auto open = regReadValue(HKEY_CURRENT_USER, kKey, u"open", false);
     ASSERT_TRUE(open);
     EXPECT_EQ(open->data, std::string("a\0b\0c\0\0\0", 8));
-    EXPECT_EQ(open->size, sizeof unterminated);
+    EXPECT_EQ(open->size, stored);
     const wchar_t multi[] = {L'a', 0, L'b', 0};
     rawValue(L"multi", REG_MULTI_SZ, multi, sizeof multi);
     const auto strings = regReadValue(HKEY_CURRENT_USER, kKey, u"multi", true);
