@@ -6,8 +6,9 @@ namespace tavrelo {
 
 namespace {
 
-// ExpandedPathList: a path list whose %NAME% references are expanded before it is resolved.
-enum class ValueKind { Text, Options, PathList, ExpandedPathList };
+// ExpandedPathList: a path list whose %NAME% references are expanded before it is resolved;
+// ProgramPath: the same for a program, whose bare name may also be found on the PATH.
+enum class ValueKind { Text, Options, PathList, ExpandedPathList, ProgramPath };
 
 struct KeyForms {
     ConfigSlot slot;
@@ -27,7 +28,7 @@ const KeyForms kKeys[] = {
     {kResourceDirectory, {u"ResourceDirectory", u"Resource Directory"}, ValueKind::PathList},
     {kUrlInstallJre, {u"URL_InstallJRE", u"URL InstallJRE"}, ValueKind::PathList},
     {kDisplayBoxInstall, {u"Display_BoxInstall", u"Display BoxInstall"}, ValueKind::Text},
-    {kPathBrowser, {u"PathBrowser", u"Path Browser"}, ValueKind::ExpandedPathList},
+    {kPathBrowser, {u"PathBrowser", u"Path Browser"}, ValueKind::ProgramPath},
     {kPathJre, {u"PathJRE", u"Path JRE"}, ValueKind::ExpandedPathList},
 };
 
@@ -73,6 +74,9 @@ void parsePropertyLine(Configuration& config, TextView line) {
         // "%ProgramFiles%\..." only names a place once expanded; resolved as written it would
         // count as relative, miss, and leave an empty slot.
         config.set(key->slot, normalisePathList(value, config.launcherDirectory, PathReferences::Expanded));
+        break;
+    case ValueKind::ProgramPath:
+        config.set(key->slot, normalisePathList(value, config.launcherDirectory, PathReferences::ExpandedProgram));
         break;
     }
 }

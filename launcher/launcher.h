@@ -149,7 +149,9 @@ void applyEmbeddedText(Configuration& config, TextView text);
 // A path list normalised against the launcher directory; absent when empty after escapes. With
 // Expanded, %NAME% references are expanded once the escapes are removed and before the elements
 // are resolved (an expanded value's own backslashes, such as a UNC prefix, stay as they are).
-enum class PathReferences { Kept, Expanded };
+// ExpandedProgram also keeps a bare file name that names nothing beside the launcher as written,
+// for the system to search on the PATH when the program is started.
+enum class PathReferences { Kept, Expanded, ExpandedProgram };
 [[nodiscard]] std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory,
                                                     PathReferences references = PathReferences::Kept);
 

@@ -20,6 +20,11 @@ bool isHttp(TextView element) noexcept {
     return startsWithIgnoreCase(element, u"http://") || startsWithIgnoreCase(element, u"https://");
 }
 
+// A file name without any directory part, in either separator.
+bool isBareName(TextView element) noexcept {
+    return element.find(u'/') == TextView::npos && element.find(u'\\') == TextView::npos;
+}
+
 } // namespace
 
 Text removeEscapes(TextView value) {
@@ -33,7 +38,7 @@ Text removeEscapes(TextView value) {
 
 std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory, PathReferences references) {
     Text unescaped = removeEscapes(value);
-    if (references == PathReferences::Expanded) unescaped = expandReferences(unescaped);
+    if (references != PathReferences::Kept) unescaped = expandReferences(unescaped);
     if (unescaped.empty()) return std::nullopt;
     Text list;
     TextView rest = unescaped;
@@ -54,6 +59,8 @@ std::optional<Text> normalisePathList(TextView value, TextView launcherDirectory
             }
             path.append(trimmed);
             normalised = trim(os::longOrShortPath(path));
+            if (normalised.empty() && references == PathReferences::ExpandedProgram && isBareName(trimmed))
+                normalised = Text(trimmed);
         }
         appendLimited(list, normalised, kPathListUnits);
         if (semicolon == TextView::npos) break;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "jvm_support.h"
@@ -204,6 +205,19 @@ TEST(RuntimeChoice, PathJreAndPathBrowserReachWhatTheirReferencesName) {
         opened = fileBytes(app.path() + "/opened.txt");
     }
     EXPECT_EQ(opened, "https://example.org/java\n");
+
+    // A bare program name that is not beside the launcher is searched on the PATH.
+    std::remove((app.path() + "/opened.txt").c_str());
+    setVariable(environment, "PATH", app.path() + "/tools:/usr/bin:/bin");
+    app.properties("PathJRE=%TAVRELO_TEST_PLACE%/runtimes/none\nJREversion=99\nDisplay_BoxInstall=0\n"
+                   "URL_InstallJRE=https://example.org/java2\nPathBrowser=browser.sh\n");
+    EXPECT_EQ(app.run({}, environment).status, 0);
+    opened.clear();
+    for (int i = 0; i < 100 && opened.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        opened = fileBytes(app.path() + "/opened.txt");
+    }
+    EXPECT_EQ(opened, "https://example.org/java2\n");
 }
 
 } // namespace
