@@ -1,12 +1,8 @@
-// Placeholder until the tray icon, system events, session restore and screen-saver window
-// exist: no desktop feature, no desktop thread, no console handler.
+// Placeholder until session restore exists: a restart after a logon restores nothing.
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
 
-int desktopFeatures(const std::string&, int) { return 0; }
-void startDesktopThread(int, const std::string&) {}
-void installConsoleHandler() {}
 void restoreSession(TextView) {}
 
 } // namespace tavrelo

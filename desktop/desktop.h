@@ -1,0 +1,67 @@
+// The desktop thread and the system events it delivers to the application's `notifyEvent`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// Feature bits of the desktop thread (combined).
+enum DesktopFeature : int { kFeatureTray = 1, kFeatureSystemEvents = 2, kFeatureScreenSaverWindow = 4 };
+
+// Codes `notifyEvent` receives that are not window messages.
+enum SystemEventCode : int {
+    kEventSysCommand = 274,
+    kEventPowerBroadcast = 536,
+    kEventDeviceChange = 537,
+    kEventConsole = 1026,
+};
+
+// What the window answers: anything at or below this lets the default window procedure answer.
+inline constexpr int kAnswerDefault = -2;
+inline constexpr int kBroadcastQueryDeny = 0x424D5144;
+
+// One call of `notifyEvent(code, wParam, lParam, text, ints, bytes)`. Absent text is Java null.
+struct SystemEvent {
+    int code = 0;
+    int wParam = 0;
+    int lParam = 0;
+    std::optional<Text> text;
+    std::vector<std::int32_t> ints;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Binds `notifyEvent` for the main class (launch thread, before the desktop thread runs); true
+// when the application defines it.
+bool bindSystemEvents(const std::string& mainClass) noexcept;
+// The application's answer; 1 when it does not define the method or the call cannot be made.
+// Any thread (the caller lets go of Java itself when it is not a thread that stays).
+[[nodiscard]] int notifyEvent(const SystemEvent& event) noexcept;
+
+// The old power message's request translated into the power broadcast it stands for
+// (wParam, lParam); absent for requests that have none.
+struct PowerTranslation {
+    int wParam;
+    int lParam;
+};
+[[nodiscard]] std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request) noexcept;
+
+// The console control handler's decision once `notifyEvent` answered: true lets the next
+// handler run (the process ends), false keeps the process. A service process keeps running
+// through a user's logoff whatever the application said: that user's end is not the service's.
+[[nodiscard]] bool consoleEventEndsProcess(int controlCode, int answer, bool serviceProcess) noexcept;
+
+// The system-event window of the desktop thread: created and destroyed on that thread only.
+bool createEventWindow(const std::string& mainClass) noexcept;
+void destroyEventWindow() noexcept;
+
+// Dispatches a message relayed from another process (the companion's display change). Only
+// messages whose parameters are plain values are handled; the others answer kAnswerDefault,
+// since an address from another process means nothing here.
+[[nodiscard]] long long dispatchSystemEvent(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) noexcept;
+
+} // namespace tavrelo

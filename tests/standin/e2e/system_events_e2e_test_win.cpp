@@ -1,0 +1,137 @@
+// The console launcher's system-event window and console handler, end to end against the
+// stand-in runtime: the application's notifyEvent answers Windows, and its answer to Ctrl+C
+// decides whether the process goes on.
+#include <windows.h>
+
+#include <dbt.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "harness/process.h"
+#include "harness/standin.h"
+#include "platform/os.h"
+#include "test_support.h"
+
+namespace tavrelo::standin::test {
+namespace {
+
+constexpr char kNotifySignature[] = "demo.App.notifyEvent(IIILjava/lang/String;[I[B)I ";
+
+// notifyEvent answers with its wParam, so each message's answer shows which result it followed.
+constexpr char kEchoingApp[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    sleep 5000
+  method notifyEvent (IIILjava/lang/String;[I[B)I
+    return arg 2
+)";
+
+constexpr char kEndingApp[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    sleep 30000
+  method notifyEvent (IIILjava/lang/String;[I[B)I
+    return 1
+)";
+
+struct EventApp {
+    explicit EventApp(std::string_view scenario) {
+        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
+        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
+        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
+        EXPECT_TRUE(installLauncher(demo, u"Tavrelo_console.exe"));
+    }
+    // The console helper presses Ctrl+C once main runs, in a console it shares with the launcher.
+    ProcessResult runWithCtrlC() const {
+        return runProcess(helperProgram(u"standin_console_helper.exe"),
+                          u"\"" + (dir / u"jre") + u"\\standin.log\" demo.App.main( \"" + demo + u"\"", dir.path(),
+                          60000);
+    }
+    CallLog log() const { return CallLog::read(dir / u"jre"); }
+
+    tavrelo::test::TempDir dir;
+    Text demo = dir / u"Demo_console.exe";
+};
+
+// The event window of the process that called main, found by class and process id.
+HWND findEventWindow(const EventApp& app) {
+    for (int waited = 0; waited < 20000; waited += 100) {
+        const std::vector<LogLine> mains = app.log().find("call", "demo.App.main(");
+        if (!mains.empty()) {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"Tavrelo WinEvent", nullptr); w;
+                 w = FindWindowExW(nullptr, w, L"Tavrelo WinEvent", nullptr)) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == mains.front().pid) return w;
+            }
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR answer = 0xBAD;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &answer)) return -12345;
+    return static_cast<LRESULT>(answer);
+}
+
+bool notified(const CallLog& log, std::string_view arguments) {
+    return log.has("call", std::string(kNotifySignature) + std::string(arguments));
+}
+
+TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApplication) {
+    EventApp app(kEchoingApp);
+    ProcessResult result;
+    std::thread run([&] { result = app.runWithCtrlC(); });
+    const HWND window = findEventWindow(app);
+    EXPECT_NE(window, nullptr) << app.log().text();
+    if (window) {
+        EXPECT_EQ(send(window, WM_QUERYENDSESSION, 0, 0), 0);          // 0: the session must not end
+        EXPECT_EQ(send(window, WM_QUERYENDSESSION, 0xFFFFFFFE, 0), 1); // -2: the default procedure's TRUE
+        EXPECT_EQ(send(window, WM_QUERYENDSESSION, 7, 0), 7);
+        EXPECT_EQ(send(window, WM_TIMECHANGE, 3, 4), 3);
+        EXPECT_EQ(send(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768)), 32);
+        DEV_BROADCAST_VOLUME volume{};
+        volume.dbcv_size = sizeof volume;
+        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+        volume.dbcv_unitmask = 1u << 4; // E:
+        EXPECT_EQ(send(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume)), DBT_DEVICEARRIVAL);
+        // A record too short for a volume's fields gives no call and the plain answer.
+        volume.dbcv_size = sizeof(DEV_BROADCAST_HDR);
+        EXPECT_EQ(send(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume)), 1);
+        // A burst of messages, as pointer moves would be, must not test liveness per message.
+        for (int i = 0; i < 200; ++i) PostMessageW(window, WM_NULL, 0, 0);
+    }
+    run.join();
+    // Ctrl+C was answered 0, so main's own end ended the process, not the VM's exit path.
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    const CallLog log = app.log();
+    EXPECT_TRUE(notified(log, "(17, 0, 0, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(17, -2, 0, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(30, 3, 4, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(126, 32, 50332672, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(537, 32768, 0, null, [20, 2, 0, 16, 0], bytes:)")) << log.text();
+    EXPECT_FALSE(notified(log, "(537, 32772,")) << log.text();
+    EXPECT_TRUE(notified(log, "(1026, 0, 0, null, [], bytes:)")) << log.text();
+    EXPECT_FALSE(log.has("console-event")) << log.text();
+    // main ran about 5 s: about one liveness test a second, each enumerating the threads.
+    EXPECT_LE(log.find("call", "java.lang.Thread.enumerate(").size(), 10u);
+    EXPECT_FALSE(log.has("exit")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+TEST(SystemEventsEndToEnd, CtrlCAnsweredOneGoesOnToTheVmsHandler) {
+    EventApp app(kEndingApp);
+    const ProcessResult result = app.runWithCtrlC();
+    EXPECT_EQ(result.exitCode, 130u) << result.out << result.err;
+    const CallLog log = app.log();
+    EXPECT_TRUE(notified(log, "(1026, 0, 0, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(log.has("console-event", "CTRL_C_EVENT")) << log.text();
+    EXPECT_TRUE(log.has("exit", "130 (exit hook)")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+} // namespace
+} // namespace tavrelo::standin::test
