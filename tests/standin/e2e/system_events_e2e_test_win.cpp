@@ -6,6 +6,7 @@
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <thread>
 
 #include "harness/process.h"
@@ -101,6 +102,10 @@ TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApp
         // A record too short for a volume's fields gives no call and the plain answer.
         volume.dbcv_size = sizeof(DEV_BROADCAST_HDR);
         EXPECT_EQ(send(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume)), 1);
+        constexpr LRESULT kDeny = 0x424D5144;
+        EXPECT_EQ(send(window, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), kDeny); // 0: suspend denied
+        EXPECT_EQ(send(window, WM_POWER, PWR_SUSPENDREQUEST, 0), kDeny);           // as the suspend query
+        EXPECT_EQ(send(window, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 5), PBT_APMPOWERSTATUSCHANGE);
         // A burst of messages, as pointer moves would be, must not test liveness per message.
         for (int i = 0; i < 200; ++i) PostMessageW(window, WM_NULL, 0, 0);
     }
@@ -115,6 +120,15 @@ TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApp
     EXPECT_TRUE(notified(log, "(537, 32768, 0, null, [20, 2, 0, 16, 0], bytes:)")) << log.text();
     EXPECT_FALSE(notified(log, "(537, 32772,")) << log.text();
     EXPECT_TRUE(notified(log, "(1026, 0, 0, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(536, 0, 0, null, [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(536, 0, 1, null, [], bytes:)")) << log.text();
+    SYSTEM_POWER_STATUS power{};
+    ASSERT_TRUE(GetSystemPowerStatus(&power));
+    char battery[128];
+    snprintf(battery, sizeof battery, "(536, 10, 5, \"\", [%d, %d], bytes:%02x%02x%02x)",
+             static_cast<int>(power.BatteryLifeTime), static_cast<int>(power.BatteryFullLifeTime), power.ACLineStatus,
+             power.BatteryFlag, power.BatteryLifePercent);
+    EXPECT_TRUE(notified(log, battery)) << battery << "\n" << log.text();
     EXPECT_FALSE(log.has("console-event")) << log.text();
     // main ran about 5 s: about one liveness test a second, each enumerating the threads.
     EXPECT_LE(log.find("call", "java.lang.Thread.enumerate(").size(), 10u);
