@@ -102,6 +102,18 @@ TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApp
         // A record too short for a volume's fields gives no call and the plain answer.
         volume.dbcv_size = sizeof(DEV_BROADCAST_HDR);
         EXPECT_EQ(send(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume)), 1);
+        // A port name ends with the record that carries it, terminated or not.
+        struct {
+            DEV_BROADCAST_PORT_W header;
+            wchar_t rest[8];
+        } port{};
+        port.header.dbcp_devicetype = DBT_DEVTYP_PORT;
+        wcscpy(port.header.dbcp_name, L"COM7");
+        port.header.dbcp_size = offsetof(DEV_BROADCAST_PORT_W, dbcp_name) + 2 * sizeof(wchar_t);
+        EXPECT_EQ(send(window, WM_DEVICECHANGE, DBT_DEVICEREMOVEPENDING, reinterpret_cast<LPARAM>(&port)),
+                  DBT_DEVICEREMOVEPENDING);
+        wchar_t printer[] = L"Office Printer";
+        EXPECT_EQ(send(window, WM_DEVMODECHANGE, 9, reinterpret_cast<LPARAM>(printer)), 9);
         constexpr LRESULT kDeny = 0x424D5144;
         EXPECT_EQ(send(window, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), kDeny); // 0: suspend denied
         EXPECT_EQ(send(window, WM_POWER, PWR_SUSPENDREQUEST, 0), kDeny);           // as the suspend query
@@ -119,6 +131,8 @@ TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApp
     EXPECT_TRUE(notified(log, "(126, 32, 50332672, null, [], bytes:)")) << log.text();
     EXPECT_TRUE(notified(log, "(537, 32768, 0, null, [20, 2, 0, 16, 0], bytes:)")) << log.text();
     EXPECT_FALSE(notified(log, "(537, 32772,")) << log.text();
+    EXPECT_TRUE(notified(log, "(537, 32771, 0, \"CO\", [16, 3, 0], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(27, 9, 0, \"Office Printer\", [], bytes:)")) << log.text();
     EXPECT_TRUE(notified(log, "(1026, 0, 0, null, [], bytes:)")) << log.text();
     EXPECT_TRUE(notified(log, "(536, 0, 0, null, [], bytes:)")) << log.text();
     EXPECT_TRUE(notified(log, "(536, 0, 1, null, [], bytes:)")) << log.text();
