@@ -24,7 +24,11 @@ BOOL WINAPI onConsoleEvent(DWORD controlCode) noexcept {
     const int answer = notifyEvent(event);
     releaseJavaThread();
     const bool serviceProcess = launchContext().serviceSubMode == kSubModeService;
-    if (!consoleEventEndsProcess(static_cast<int>(controlCode), answer, serviceProcess)) return TRUE;
+    switch (consoleEventOutcome(static_cast<int>(controlCode), answer, serviceProcess)) {
+    case ConsoleOutcome::Handled: return TRUE;
+    case ConsoleOutcome::PassOn: return FALSE;
+    case ConsoleOutcome::Ending: break;
+    }
     // The screen saver is left as it is: the launcher has not switched it off.
     os::setLauncherEnding();
     return FALSE;

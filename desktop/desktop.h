@@ -50,10 +50,15 @@ struct PowerTranslation {
 };
 [[nodiscard]] std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request) noexcept;
 
-// The console control handler's decision once `notifyEvent` answered: true lets the next
-// handler run (the process ends), false keeps the process. A service process keeps running
-// through a user's logoff whatever the application said: that user's end is not the service's.
-[[nodiscard]] bool consoleEventEndsProcess(int controlCode, int answer, bool serviceProcess) noexcept;
+// The console control handler's decision once `notifyEvent` answered. A service process keeps
+// running through a user's logoff whatever the application said: that user's end is not the
+// service's. Ctrl+Break goes on to the VM, which prints its threads and goes on itself.
+enum class ConsoleOutcome {
+    Handled, // the process goes on; no later handler sees the event
+    PassOn,  // later handlers see it; the process goes on
+    Ending,  // later handlers see it and end the process: the launcher is ending
+};
+[[nodiscard]] ConsoleOutcome consoleEventOutcome(int controlCode, int answer, bool serviceProcess) noexcept;
 
 // The system-event window of the desktop thread: created and destroyed on that thread only.
 bool createEventWindow(const std::string& mainClass) noexcept;

@@ -12,6 +12,7 @@ namespace {
 FeatureInterface systemEventFeature{1, "SystemEventManagement"};
 constexpr int kNotifyEventSlot = 0;
 
+constexpr int kCtrlBreakEvent = 1;
 constexpr int kCtrlLogoffEvent = 5;
 
 } // namespace
@@ -51,9 +52,10 @@ std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request)
     }
 }
 
-bool consoleEventEndsProcess(int controlCode, int answer, bool serviceProcess) noexcept {
-    if (serviceProcess && controlCode == kCtrlLogoffEvent) return false;
-    return answer != 0;
+ConsoleOutcome consoleEventOutcome(int controlCode, int answer, bool serviceProcess) noexcept {
+    if (serviceProcess && controlCode == kCtrlLogoffEvent) return ConsoleOutcome::Handled;
+    if (answer == 0) return ConsoleOutcome::Handled;
+    return controlCode == kCtrlBreakEvent ? ConsoleOutcome::PassOn : ConsoleOutcome::Ending;
 }
 
 } // namespace tavrelo

@@ -5,17 +5,21 @@
 namespace tavrelo {
 namespace {
 
-constexpr int kCtrlC = 0, kCtrlClose = 2, kCtrlLogoff = 5, kCtrlShutdown = 6;
+constexpr int kCtrlC = 0, kCtrlBreak = 1, kCtrlClose = 2, kCtrlLogoff = 5, kCtrlShutdown = 6;
+using enum ConsoleOutcome;
 
 TEST(SystemEvents, ConsoleAnswerDecidesWhetherTheProcessEnds) {
-    EXPECT_FALSE(consoleEventEndsProcess(kCtrlC, 0, false));
-    EXPECT_TRUE(consoleEventEndsProcess(kCtrlC, 1, false));
-    EXPECT_TRUE(consoleEventEndsProcess(kCtrlClose, -2, false));
-    EXPECT_TRUE(consoleEventEndsProcess(kCtrlLogoff, 1, false));
+    EXPECT_EQ(consoleEventOutcome(kCtrlC, 0, false), Handled);
+    EXPECT_EQ(consoleEventOutcome(kCtrlC, 1, false), Ending);
+    EXPECT_EQ(consoleEventOutcome(kCtrlClose, -2, false), Ending);
+    EXPECT_EQ(consoleEventOutcome(kCtrlLogoff, 1, false), Ending);
+    // The VM only prints its threads for Ctrl+Break: the launcher is not ending.
+    EXPECT_EQ(consoleEventOutcome(kCtrlBreak, 1, false), PassOn);
+    EXPECT_EQ(consoleEventOutcome(kCtrlBreak, 0, false), Handled);
     // A user's logoff is not the service's end, whatever the application answered.
-    EXPECT_FALSE(consoleEventEndsProcess(kCtrlLogoff, 1, true));
-    EXPECT_TRUE(consoleEventEndsProcess(kCtrlShutdown, 1, true));
-    EXPECT_FALSE(consoleEventEndsProcess(kCtrlShutdown, 0, true));
+    EXPECT_EQ(consoleEventOutcome(kCtrlLogoff, 1, true), Handled);
+    EXPECT_EQ(consoleEventOutcome(kCtrlShutdown, 1, true), Ending);
+    EXPECT_EQ(consoleEventOutcome(kCtrlShutdown, 0, true), Handled);
 }
 
 TEST(SystemEvents, OldPowerRequestsBecomeTheirBroadcasts) {
