@@ -15,7 +15,9 @@ bool isPlain(char16_t c) noexcept {
            TextView(u"_@%+=:,./-").find(c) != TextView::npos;
 }
 
-void appendQuoted(Text& line, TextView argument) {
+} // namespace
+
+void appendQuotedArgument(Text& line, TextView argument) {
     bool plain = !argument.empty();
     for (char16_t c : argument) plain = plain && isPlain(c);
     if (plain) {
@@ -30,17 +32,6 @@ void appendQuoted(Text& line, TextView argument) {
             line.push_back(c);
     }
     line.push_back(u'\'');
-}
-
-} // namespace
-
-Text quoteArgumentLine(const std::vector<Text>& arguments) {
-    Text line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i > 0) line.push_back(u' ');
-        appendQuoted(line, arguments[i]);
-    }
-    return line;
 }
 
 // The shell's quoting without its expansions: the line is never handed to a shell here.

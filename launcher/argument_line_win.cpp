@@ -7,12 +7,10 @@
 
 namespace tavrelo {
 
-namespace {
-
 // Quoted as CommandLineToArgvW and the C runtime read it back: backslashes count only before a
 // double quote, so those runs (and the run before the closing quote) are doubled. '*' and '?'
 // are quoted too, so a runtime that expands wildcards leaves them alone.
-void appendQuoted(Text& line, TextView argument) {
+void appendQuotedArgument(Text& line, TextView argument) {
     if (!argument.empty() && argument.find_first_of(u" \t\n\v\"*?") == TextView::npos) {
         line.append(argument);
         return;
@@ -30,17 +28,6 @@ void appendQuoted(Text& line, TextView argument) {
     }
     line.append(2 * backslashes, u'\\');
     line.push_back(u'"');
-}
-
-} // namespace
-
-Text quoteArgumentLine(const std::vector<Text>& arguments) {
-    Text line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i > 0) line.push_back(u' ');
-        appendQuoted(line, arguments[i]);
-    }
-    return line;
 }
 
 std::vector<Text> parseArgumentLine(TextView line) {

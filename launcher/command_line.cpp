@@ -44,6 +44,15 @@ std::vector<Text> argumentList(int count, const char16_t* const* arguments) {
     return list;
 }
 
+Text quoteArgumentLine(const std::vector<Text>& arguments) {
+    Text line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) line.push_back(u' ');
+        appendQuotedArgument(line, arguments[i]);
+    }
+    return line;
+}
+
 void dropAdminArguments(std::vector<Text>& arguments, int adminKind) {
     std::size_t taken = 0;
     if (adminKind == kAdminRestart) taken = 2; // keyword, parent process id

@@ -69,6 +69,8 @@ void dropAdminArguments(std::vector<Text>& arguments, int adminKind);
 // CommandLineToArgvW and the C runtime; POSIX: the shell's quoting), for a line that travels to
 // another process. parseArgumentLine of that line gives the same list back, empty ones included.
 [[nodiscard]] Text quoteArgumentLine(const std::vector<Text>& arguments);
+// One argument quoted by the platform's rules, appended to a line.
+void appendQuotedArgument(Text& line, TextView argument);
 // The arguments of a line by this platform's rules (the line holds no program name).
 [[nodiscard]] std::vector<Text> parseArgumentLine(TextView line);
 

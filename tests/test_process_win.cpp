@@ -1,46 +1,20 @@
 #include <windows.h>
 
+#include "launcher/launcher.h"
 #include "platform/win_text.h"
 #include "test_process.h"
 
 namespace tavrelo::test {
 
 namespace {
-// The quoting CommandLineToArgvW and the C runtime undo.
-void appendQuoted(Text& line, const Text& argument) {
-    if (!argument.empty() && argument.find_first_of(u" \t\"") == Text::npos) {
-        line += argument;
-        return;
-    }
-    line.push_back(u'"');
-    std::size_t slashes = 0;
-    for (char16_t c : argument) {
-        if (c == u'\\') {
-            ++slashes;
-            continue;
-        }
-        if (c == u'"')
-            line.append(slashes * 2 + 1, u'\\');
-        else
-            line.append(slashes, u'\\');
-        slashes = 0;
-        line.push_back(c);
-    }
-    line.append(slashes * 2, u'\\');
-    line.push_back(u'"');
-}
-
 HANDLE processOf(long long handle) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)); }
 } // namespace
 
 bool ChildProcess::start(const Text& program, const std::vector<Text>& arguments) {
     kill();
-    Text line;
-    appendQuoted(line, program);
-    for (const Text& argument : arguments) {
-        line.push_back(u' ');
-        appendQuoted(line, argument);
-    }
+    std::vector<Text> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    Text line = quoteArgumentLine(words);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
