@@ -64,6 +64,10 @@ enum class ConsoleOutcome {
 bool createEventWindow(const std::string& mainClass) noexcept;
 void destroyEventWindow() noexcept;
 
+// The tray icon counts as not shown, so its next refresh adds it again (the shell lost it, or a
+// companion was asked to show it anew). Any thread.
+void markIconHidden();
+
 // Dispatches a message relayed from another process (the companion's display change). Only
 // messages whose parameters are plain values are handled; the others answer kAnswerDefault,
 // since an address from another process means nothing here.

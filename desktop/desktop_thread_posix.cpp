@@ -5,5 +5,6 @@ namespace tavrelo {
 
 int desktopFeatures(const std::string&, int) { return 0; }
 void startDesktopThread(int, const std::string&) {}
+void awaitDesktopThreadEnd() {}
 
 } // namespace tavrelo

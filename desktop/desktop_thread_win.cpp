@@ -7,6 +7,7 @@
 
 #include "bridge/bridge.h"
 #include "desktop/desktop.h"
+#include "desktop/tray.h"
 #include "launcher/hand_overs.h"
 #include "launcher/java_runtime.h"
 #include "platform/handles.h"
@@ -23,6 +24,13 @@ struct DesktopThreadStart {
 
 std::atomic<DWORD> desktopThreadId{0};
 std::atomic<bool> desktopThreadStarted{false};
+KernelHandle desktopThreadHandle; // written once by the launch thread, then only waited on
+
+// Posted to the thread when the launcher's main thread has let go of Java: the application may
+// have ended with it, and the answer should not wait for the next regular test.
+constexpr UINT kTestLivenessNow = WM_APP + 1;
+// How long the launcher's end waits for the desktop thread to close its windows by itself.
+constexpr DWORD kEndWaitMs = 3000;
 
 // Each liveness test enumerates the Java threads and asks for collections (milliseconds each);
 // every pointer move over a window of the thread is a message, so testing per message would
@@ -33,6 +41,8 @@ class LivenessTest {
   public:
     explicit LivenessTest(int features) noexcept
         : countThreads_((features & (kFeatureTray | kFeatureScreenSaverWindow)) != 0) {}
+
+    void testNextTime() noexcept { tested_ = false; }
 
     bool applicationLives() noexcept {
         if (os::launcherEnding() || javaRuntime().ended.load(std::memory_order_acquire)) return false;
@@ -51,10 +61,12 @@ class LivenessTest {
     ULONGLONG lastTest_ = 0;
 };
 
-// For System.exit: the VM may be ending under any thread, maybe with the desktop thread inside
-// a Java call, so this neither calls Java nor waits; windows can only be destroyed by their own
-// thread, which leaves its loop on the posted quit and destroys them itself.
+// For System.exit and after the VM's end: the VM may be ending under any thread, maybe with the
+// desktop thread inside a Java call, so this neither calls Java nor waits. The icon goes at once
+// (the process may end in a moment); windows can only be destroyed by their own thread, which
+// leaves its loop on the posted quit and destroys them itself.
 void endDesktopThread() noexcept {
+    removeTrayIconNow();
     if (const DWORD id = desktopThreadId.load(std::memory_order_acquire)) PostThreadMessageW(id, WM_QUIT, 0, 0);
 }
 
@@ -67,10 +79,12 @@ DWORD WINAPI desktopThread(void* parameter) {
 
     bool anyWindow = false;
     if (start->features & kFeatureSystemEvents) anyWindow = createEventWindow(start->mainClass) || anyWindow;
+    if (start->features & kFeatureTray) anyWindow = createTrayIcon() || anyWindow;
 
     if (anyWindow) {
         LivenessTest liveness(start->features);
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == kTestLivenessNow) liveness.testNextTime();
             if (!liveness.applicationLives()) break;
             TranslateMessage(&message);
             DispatchMessageW(&message);
@@ -78,6 +92,7 @@ DWORD WINAPI desktopThread(void* parameter) {
     }
 
     if (start->features & kFeatureSystemEvents) destroyEventWindow();
+    if (start->features & kFeatureTray) destroyTrayIcon();
     desktopThreadId.store(0, std::memory_order_release);
     releaseJavaThread();
     return 0;
@@ -86,9 +101,10 @@ DWORD WINAPI desktopThread(void* parameter) {
 } // namespace
 
 int desktopFeatures(const std::string& mainClass, int serviceSubMode) {
-    // The tray icon and the screen-saver window do not exist yet: only the event window.
-    (void)serviceSubMode;
-    return bindSystemEvents(mainClass) ? kFeatureSystemEvents : 0;
+    int features = bindSystemEvents(mainClass) ? kFeatureSystemEvents : 0;
+    // A service has no desktop of its own: its companion shows the icon in the user's session.
+    if (serviceSubMode != kSubModeService && bindTaskbar(mainClass)) features |= kFeatureTray;
+    return features;
 }
 
 void startDesktopThread(int desktopFeatureSet, const std::string& mainClass) {
@@ -97,8 +113,16 @@ void startDesktopThread(int desktopFeatureSet, const std::string& mainClass) {
     start->features = desktopFeatureSet;
     start->mainClass = mainClass;
     (void)addCleanUpStep(endDesktopThread);
-    KernelHandle thread(CreateThread(nullptr, 0, desktopThread, start.get(), 0, nullptr));
-    if (thread) (void)start.release(); // the thread owns its start record now
+    desktopThreadHandle.reset(CreateThread(nullptr, 0, desktopThread, start.get(), 0, nullptr));
+    if (desktopThreadHandle) (void)start.release(); // the thread owns its start record now
+}
+
+void awaitDesktopThreadEnd() {
+    if (!desktopThreadHandle) return;
+    if (const DWORD id = desktopThreadId.load(std::memory_order_acquire)) PostThreadMessageW(id, kTestLivenessNow, 0, 0);
+    // Where the application still runs (a window, a worker), the thread goes on and the VM's end
+    // waits for the application instead; the clean-up after it removes the icon.
+    WaitForSingleObject(desktopThreadHandle.get(), kEndWaitMs);
 }
 
 } // namespace tavrelo

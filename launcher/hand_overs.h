@@ -34,6 +34,10 @@ void bindAdminSections(const std::string& mainClass);
 // 1 tray, 2 system events or session restore, 4 screen-saver window (combined).
 [[nodiscard]] int desktopFeatures(const std::string& mainClass, int serviceSubMode);
 void startDesktopThread(int desktopFeatureSet, const std::string& mainClass);
+// Launch thread, after letting go of Java and before the VM's end: gives the desktop thread a
+// short while to notice that the application ended and to close its windows (and the tray's
+// balloon poller its Java call) while the VM still runs. Returns at once without the thread.
+void awaitDesktopThreadEnd();
 
 // Run-type detection: each binds its interface; true when the application defines the methods
 // that make it a service, or paints a screen saver.

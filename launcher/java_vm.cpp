@@ -140,6 +140,7 @@ void shutdownJavaVm(bool destroy) {
         // The VM waits here for the application's non-daemon threads, which may still call
         // into the launcher: it counts as running until this returns.
         detachJavaThread();
+        awaitDesktopThreadEnd();
         vm->DestroyJavaVM();
     }
     // The library stays loaded: a VM left running still executes its code, and even a destroyed
@@ -147,6 +148,8 @@ void shutdownJavaVm(bool destroy) {
     runtime.vm.store(nullptr, std::memory_order_release);
     runtime.ended.store(true, std::memory_order_release);
     os::setLauncherEnding();
+    // What the features opened (the tray icon above all) goes before the process ends.
+    runCleanUpHook();
 }
 
 void exitJava() { callMethodVoid("java/lang/System", nullptr, "exit", "I", 0); }

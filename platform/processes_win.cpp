@@ -55,9 +55,14 @@ unsigned long winlogonProcessId() noexcept {
 }
 
 bool canSetSystemTime() noexcept {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return SetLocalTime(&now) != 0;
+    // Windows broadcasts every time set to all programs: decided once, the answer cannot change
+    // within a process anyway.
+    static const bool allowed = [] {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        return SetLocalTime(&now) != 0;
+    }();
+    return allowed;
 }
 
 bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory, void** process) noexcept {

@@ -86,7 +86,8 @@ void waitForRequester(unsigned long processId) noexcept;
 using ProcessVisitor = bool (*)(unsigned long processId, TextView exeName, void* context);
 bool forEachProcess(ProcessVisitor visit, void* context) noexcept;
 [[nodiscard]] unsigned long winlogonProcessId() noexcept;
-// True when the process may change the system time (elevated administrators may).
+// True when the process may change the system time (elevated administrators may); decided on
+// the first call: each test is a time set that Windows broadcasts to every program.
 [[nodiscard]] bool canSetSystemTime() noexcept;
 // ShellExecuteExW with SW_SHOWNORMAL; `process` receives the handle when given.
 [[nodiscard]] bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory,
