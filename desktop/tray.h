@@ -85,6 +85,12 @@ void destroyTrayIcon() noexcept;
 // Java or waiting for the desktop thread.
 void removeTrayIconNow() noexcept;
 
+// The native menu for a click, built from the application's rows (the caller owns it);
+// `administrator` drops the shield marks. The 16 x 16 shield bitmap composed from an icon on the
+// menu colour (the caller owns it), null without an icon.
+[[nodiscard]] void* buildTrayMenu(bool right, bool administrator) noexcept;
+[[nodiscard]] void* composeShield(void* icon) noexcept;
+
 // Shows the click's menu (the application's own through `taskDisplayMenu`, else the native one
 // built from its rows) and hands the chosen id to `taskDoAction`. Desktop thread only.
 void showTrayMenu(void* trayWindow, bool right) noexcept;

@@ -23,50 +23,16 @@ constexpr UINT kTrackFlags = TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN;
 constexpr int kShieldSize = 16;
 
 jobject hostDialog = nullptr; // a global reference, created once and kept
-HBITMAP shieldBitmap = nullptr;
-bool shieldTried = false;
 
-// The stock shield composed onto the menu colour, so it sits in a check-mark slot; null where
-// the system has none.
+// The stock shield, built once; null where the system has none.
 HBITMAP shield() noexcept {
-    if (shieldTried) return shieldBitmap;
-    shieldTried = true;
-    const HICON icon = static_cast<HICON>(shieldIcon());
-    if (!icon) return nullptr;
-    ICONINFO parts{};
-    if (!GetIconInfo(icon, &parts)) return nullptr;
-    const HDC screen = GetDC(nullptr);
-    const HDC target = CreateCompatibleDC(screen);
-    const HDC source = CreateCompatibleDC(screen);
-    HBITMAP result = CreateCompatibleBitmap(screen, kShieldSize, kShieldSize);
-    if (target && source && result) {
-        const HGDIOBJ oldTarget = SelectObject(target, result);
-        RECT all{0, 0, kShieldSize, kShieldSize};
-        FillRect(target, &all, GetSysColorBrush(COLOR_MENU));
-        // Mask first (keeps the background where the icon is transparent), then the colours.
-        const HGDIOBJ oldSource = SelectObject(source, parts.hbmMask);
-        BitBlt(target, 0, 0, kShieldSize, kShieldSize, source, 0, 0, SRCAND);
-        if (parts.hbmColor) {
-            SelectObject(source, parts.hbmColor);
-            BitBlt(target, 0, 0, kShieldSize, kShieldSize, source, 0, 0, SRCPAINT);
-        }
-        SelectObject(source, oldSource);
-        SelectObject(target, oldTarget);
-        shieldBitmap = result;
-    } else if (result) {
-        DeleteObject(result);
-    }
-    if (source) DeleteDC(source);
-    if (target) DeleteDC(target);
-    ReleaseDC(nullptr, screen);
-    if (parts.hbmMask) DeleteObject(parts.hbmMask);
-    if (parts.hbmColor) DeleteObject(parts.hbmColor);
-    return shieldBitmap;
+    static const HBITMAP bitmap = static_cast<HBITMAP>(composeShield(shieldIcon()));
+    return bitmap;
 }
 
 class MenuBuilder {
   public:
-    explicit MenuBuilder(bool right) noexcept : right_(right), administrator_(canSetSystemTime()) {}
+    MenuBuilder(bool right, bool administrator) noexcept : right_(right), administrator_(administrator) {}
 
     // The menu for `id` (0: the top level); null when the application has none for it.
     HMENU build(int id) noexcept {
@@ -143,12 +109,49 @@ bool applicationMenu(bool right, POINT at) noexcept {
 
 } // namespace
 
+void* composeShield(void* shieldIconHandle) noexcept {
+    const HICON icon = static_cast<HICON>(shieldIconHandle);
+    if (!icon) return nullptr;
+    ICONINFO parts{};
+    if (!GetIconInfo(icon, &parts)) return nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC target = CreateCompatibleDC(screen);
+    const HDC source = CreateCompatibleDC(screen);
+    HBITMAP result = CreateCompatibleBitmap(screen, kShieldSize, kShieldSize);
+    HBITMAP composed = nullptr;
+    if (target && source && result) {
+        const HGDIOBJ oldTarget = SelectObject(target, result);
+        RECT all{0, 0, kShieldSize, kShieldSize};
+        FillRect(target, &all, GetSysColorBrush(COLOR_MENU));
+        // Mask first (keeps the background where the icon is transparent), then the colours.
+        const HGDIOBJ oldSource = SelectObject(source, parts.hbmMask);
+        BitBlt(target, 0, 0, kShieldSize, kShieldSize, source, 0, 0, SRCAND);
+        if (parts.hbmColor) {
+            SelectObject(source, parts.hbmColor);
+            BitBlt(target, 0, 0, kShieldSize, kShieldSize, source, 0, 0, SRCPAINT);
+        }
+        SelectObject(source, oldSource);
+        SelectObject(target, oldTarget);
+        composed = result;
+    } else if (result) {
+        DeleteObject(result);
+    }
+    if (source) DeleteDC(source);
+    if (target) DeleteDC(target);
+    ReleaseDC(nullptr, screen);
+    if (parts.hbmMask) DeleteObject(parts.hbmMask);
+    if (parts.hbmColor) DeleteObject(parts.hbmColor);
+    return composed;
+}
+
+void* buildTrayMenu(bool right, bool administrator) noexcept { return MenuBuilder(right, administrator).build(0); }
+
 void showTrayMenu(void* trayWindow, bool right) noexcept {
     const HWND window = static_cast<HWND>(trayWindow);
     POINT at{};
     GetCursorPos(&at);
     if (applicationMenu(right, at)) return;
-    MenuHandle menu(MenuBuilder(right).build(0));
+    MenuHandle menu(static_cast<HMENU>(buildTrayMenu(right, canSetSystemTime())));
     int chosen = 0;
     if (menu) {
         SetForegroundWindow(window);

@@ -185,6 +185,10 @@ TEST(TrayEndToEnd, MenusStayBoundedAndTheApplicationsOwnMenuReplacesThem) {
     const HWND tray = app.window(L"Tavrelo WinTask");
     ASSERT_NE(tray, nullptr) << app.log().text();
     EXPECT_TRUE(waitUntil([&] { return iconShown(tray); }, 3000));
+    // Pointer moves over the icon come as a stream of messages: liveness is not tested per message.
+    const std::size_t enumerated = app.calls("java.lang.Thread.enumerate(");
+    for (int move = 0; move < 200; ++move, Sleep(5)) post(tray, WM_MOUSEMOVE);
+    EXPECT_LE(app.calls("java.lang.Thread.enumerate(") - enumerated, 3u);
     // main has returned: the icon lives on with the application's "Thread-" thread.
     post(tray, WM_RBUTTONUP);
     const HWND menu = app.window(L"#32768");
