@@ -1,3 +1,6 @@
+#include <array>
+#include <optional>
+
 #include "bridge/bridge.h"
 #include "launcher/hand_overs.h"
 #include "launcher/java_runtime.h"
@@ -35,29 +38,36 @@ MainResult invokeMain(bool withMessages) {
     return MainResult::Threw;
 }
 
-// Whether the threads whose names begin with `prefix` are all alive: false when there is none,
-// true when the threads cannot be listed.
-bool threadsAlive(JNIEnv* env, const char16_t* prefix) {
+// For each prefix: whether the threads whose names begin with it are all alive (false when there
+// is none; true for every prefix when the threads cannot be listed). One listing and one
+// collection answer all prefixes: the desktop thread asks this every second.
+template <std::size_t N> std::array<bool, N> threadsAlive(JNIEnv* env, const std::array<const char16_t*, N>& prefixes) {
+    std::array<bool, N> result;
+    result.fill(true);
     LocalRef<jclass> threadClass(findJavaClass("java/lang/Thread"));
-    if (!threadClass) return true;
+    if (!threadClass) return result;
     LocalRef<jobjectArray> threads(env->NewObjectArray(kThreadArraySize, threadClass.get(), nullptr));
     clearJavaException(env);
-    if (!threads) return true;
+    if (!threads) return result;
     const jint count = callMethodInt("java/lang/Thread", nullptr, "enumerate", "[Ljava/lang/Thread;", threads.get());
-    bool matched = false;
-    bool alive = true;
+    std::array<bool, N> matched{};
     for (jint i = 0; i < count && i < kThreadArraySize; ++i) {
         LocalRef<jobject> thread(arrayElement(threads.get(), i));
         if (!thread) continue;
         const Text name = fromJavaString(static_cast<jstring>(
             callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr)));
-        if (!startsWithIgnoreCase(name, prefix)) continue;
-        matched = true;
-        alive = alive && callMethodBoolean("java/lang/Thread", thread.get(), "isAlive", nullptr);
+        std::optional<bool> alive;
+        for (std::size_t k = 0; k < N; ++k) {
+            if (!startsWithIgnoreCase(name, prefixes[k])) continue;
+            if (!alive) alive = callMethodBoolean("java/lang/Thread", thread.get(), "isAlive", nullptr) != JNI_FALSE;
+            matched[k] = true;
+            result[k] = result[k] && *alive;
+        }
     }
     threads.reset();
     callMethodVoid("java/lang/System", nullptr, "gc", nullptr);
-    return matched && alive;
+    for (std::size_t k = 0; k < N; ++k) result[k] = result[k] && matched[k];
+    return result;
 }
 
 } // namespace
@@ -77,9 +87,8 @@ bool isApplicationAlive(bool countThreads) {
     if (javaRuntime().ended.load(std::memory_order_acquire)) return false;
     JNIEnv* env = javaEnv();
     if (!env) return false;
-    if (threadsAlive(env, u"main")) return true;
-    if (threadsAlive(env, u"AWT-EventQueue-0")) return true;
-    return countThreads && threadsAlive(env, u"Thread-");
+    const auto alive = threadsAlive<3>(env, {u"main", u"AWT-EventQueue-0", u"Thread-"});
+    return alive[0] || alive[1] || (countThreads && alive[2]);
 }
 
 } // namespace tavrelo
