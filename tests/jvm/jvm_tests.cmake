@@ -18,4 +18,8 @@ add_dependencies(jvm_tests java_fixtures Tavrelo_console not_a_jvm)
 # The timer of scripts/bench-launch.sh.
 add_executable(launch_timer ${CMAKE_SOURCE_DIR}/tests/bench/launch_timer.cpp)
 tavrelo_project_flags(launch_timer)
+# The liveness-test cost of scripts/bench-idle.sh.
+add_executable(liveness_cost ${CMAKE_SOURCE_DIR}/tests/bench/liveness_cost_posix.cpp)
+target_link_libraries(liveness_cost PRIVATE tavrelo_core ${CMAKE_DL_LIBS})
+tavrelo_project_flags(liveness_cost)
 include(${CMAKE_CURRENT_LIST_DIR}/main_class_fixtures.cmake)

@@ -16,6 +16,12 @@ std::wstring& logPath() {
 } // namespace
 
 void setLogDirectory(const std::wstring& directory) {
+    // Benchmarks measure the launcher, not the log's file writes: TAVRELO_STANDIN_LOG=off.
+    wchar_t setting[8] = {};
+    if (GetEnvironmentVariableW(L"TAVRELO_STANDIN_LOG", setting, 8) == 3 && std::wstring(setting) == L"off") {
+        logPath().clear();
+        return;
+    }
     logPath() = directory + L"\\standin.log";
 }
 
