@@ -18,6 +18,8 @@ enum SystemEventCode : int {
     kEventSysCommand = 274,
     kEventPowerBroadcast = 536,
     kEventDeviceChange = 537,
+    kEventSessionChange = 689,
+    kEventNetworkAdapter = 1025,
     kEventConsole = 1026,
 };
 
@@ -49,6 +51,11 @@ struct PowerTranslation {
     int lParam;
 };
 [[nodiscard]] std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request) noexcept;
+
+// The screen-saver poll's decision: whether to tell the application that the screen saver now
+// runs or not. `last` is the state remembered (-1 while unknown, 0 off, 1 running) and becomes
+// the new one. A screen saver found off at the first poll is not news.
+[[nodiscard]] bool screenSaverChanged(int& last, bool running) noexcept;
 
 // The console control handler's decision once `notifyEvent` answered. A service process keeps
 // running through a user's logoff whatever the application said: that user's end is not the

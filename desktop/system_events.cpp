@@ -52,6 +52,13 @@ std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request)
     }
 }
 
+bool screenSaverChanged(int& last, bool running) noexcept {
+    const int now = running ? 1 : 0;
+    const bool tell = now != last && (last != -1 || running);
+    last = now;
+    return tell;
+}
+
 ConsoleOutcome consoleEventOutcome(int controlCode, int answer, bool serviceProcess) noexcept {
     if (serviceProcess && controlCode == kCtrlLogoffEvent) return ConsoleOutcome::Handled;
     if (answer == 0) return ConsoleOutcome::Handled;

@@ -4,8 +4,15 @@
 
 #include <dbt.h>
 
+#include <cstring>
+#include <utility>
+
 #include "desktop/desktop.h"
+#include "desktop/network_adapters.h"
+#include "desktop/session_restore.h"
+#include "desktop/session_watch.h"
 #include "launcher/launcher.h"
+#include "platform/system.h"
 #include "platform/win_text.h"
 
 namespace tavrelo {
@@ -18,7 +25,20 @@ constexpr UINT kEventTimerPeriodMs = 1000;
 // A device name beyond this is cut: the sender's buffer size is not known here.
 constexpr std::size_t kDeviceNameLimit = 260;
 
-HWND eventWindow = nullptr; // the desktop thread's, only it touches the window
+// The desktop thread's, only it touches these.
+HWND eventWindow = nullptr;
+void* monitorPowerNotification = nullptr;
+void* batteryNotification = nullptr;
+unsigned long winlogonId = 0; // the first winlogon.exe when the window was made
+int screenSaverState = -1;    // unknown until the first poll
+AdapterTable networkAdapters;
+
+constexpr GUID kMonitorPowerOn = {0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
+constexpr GUID kBatteryPercentageRemaining = {
+    0xA7AD8041, 0xB45A, 0x4CAE, {0x87, 0xA3, 0xEE, 0xCB, 0xB4, 0x68, 0xA9, 0xE1}};
+constexpr std::uintptr_t kMonitorPower = 0xF170; // SC_MONITORPOWER
+constexpr int kMonitorOff = 2, kMonitorOn = -1;
+constexpr LPARAM kEndSessionLogoff = static_cast<LPARAM>(0x80000000u);
 
 // Where the message carries an address, it is only meaningful in the process that received it.
 enum class Origin { Window, Relayed };
@@ -46,12 +66,55 @@ int notifyBattery(LPARAM lParam) noexcept {
     return notifyEvent(event);
 }
 
-int dispatchPower(WPARAM wParam, LPARAM lParam) noexcept {
+// A setting the window registered for, read only within the data length the record declares.
+// Absent for the settings that are passed on as plain power broadcasts.
+std::optional<int> notifyPowerSetting(const POWERBROADCAST_SETTING& setting) noexcept {
+    if (IsEqualGUID(setting.PowerSetting, kMonitorPowerOn)) {
+        DWORD on = 0;
+        if (setting.DataLength < sizeof on) return 1;
+        memcpy(&on, setting.Data, sizeof on);
+        return notifyPlain(WM_SYSCOMMAND, kMonitorPower, on == 0 ? kMonitorOff : kMonitorOn);
+    }
+    if (IsEqualGUID(setting.PowerSetting, kBatteryPercentageRemaining)) return notifyBattery(0);
+    return std::nullopt;
+}
+
+int dispatchPower(WPARAM wParam, LPARAM lParam, Origin origin) noexcept {
     if (wParam == PBT_APMPOWERSTATUSCHANGE) return notifyBattery(lParam);
-    // Power settings are not registered for, so a setting change here was sent by some program:
-    // its record is not read.
-    if (wParam == PBT_POWERSETTINGCHANGE) return kAnswerDefault;
+    if (wParam == PBT_POWERSETTINGCHANGE && lParam != 0) {
+        if (origin != Origin::Window) return kAnswerDefault;
+        if (auto answer = notifyPowerSetting(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam))) return *answer;
+    }
     return answerFor(notifyPlain(WM_POWERBROADCAST, wParam, lParam), kBroadcastQueryDeny);
+}
+
+// In the service process the secure desktop's screen saver is seen as a ".scr" program that
+// winlogon started; elsewhere the system says whether one runs. Absent when it cannot say.
+std::optional<bool> screenSaverRunning() noexcept {
+    if (launchContext().serviceSubMode == kSubModeService) {
+        struct Search {
+            unsigned long parent;
+            bool found;
+        } search{winlogonId, false};
+        if (search.parent == 0) return false;
+        forEachProcess(
+            [](unsigned long, unsigned long parentId, TextView name, void* context) {
+                auto& s = *static_cast<Search*>(context);
+                s.found = parentId == s.parent && endsWithIgnoreCase(name, u".scr");
+                return !s.found;
+            },
+            &search);
+        return search.found;
+    }
+    BOOL running = FALSE;
+    if (!SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) return std::nullopt;
+    return running != FALSE;
+}
+
+void pollScreenSaver() noexcept {
+    const auto running = screenSaverRunning();
+    if (running && screenSaverChanged(screenSaverState, *running))
+        (void)notifyPlain(WM_SYSCOMMAND, SC_SCREENSAVE, *running ? 1 : 0);
 }
 
 // The device record the message points to, read only within the size it declares.
@@ -140,17 +203,28 @@ int dispatch(UINT message, WPARAM wParam, LPARAM lParam, Origin origin) noexcept
     case WM_POWER: {
         const auto translated = translateOldPowerRequest(wParam);
         if (!translated) return kAnswerDefault;
-        return dispatchPower(static_cast<WPARAM>(translated->wParam), translated->lParam);
+        return dispatchPower(static_cast<WPARAM>(translated->wParam), translated->lParam, origin);
     }
-    case WM_TIMER: return 0;
-    case WM_POWERBROADCAST: return dispatchPower(wParam, lParam);
+    case WM_TIMER:
+        if (origin != Origin::Window) return 0;
+        pollScreenSaver();
+        reportNetworkAdapters(networkAdapters, readNetworkAdapters());
+        return 0;
+    case WM_POWERBROADCAST: return dispatchPower(wParam, lParam, origin);
     case WM_DEVICECHANGE: return dispatchDevice(wParam, lParam, origin);
+    case WM_WTSSESSION_CHANGE:
+        onSessionChange(static_cast<unsigned>(wParam), static_cast<std::uint32_t>(lParam));
+        return 0;
     default: return kAnswerDefault;
     }
 }
 
 LRESULT CALLBACK eventWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    // Session data is kept for a shutdown or restart, not for a log-off.
+    const bool sessionEnds = (lParam & kEndSessionLogoff) == 0;
+    if (message == WM_ENDSESSION && sessionEnds) endSession(wParam != 0);
     const int answer = dispatch(message, wParam, lParam, Origin::Window);
+    if (message == WM_QUERYENDSESSION && sessionEnds && answer != 0) startSessionSave();
     if (answer <= kAnswerDefault) return DefWindowProcW(window, message, wParam, lParam);
     return answer;
 }
@@ -171,11 +245,18 @@ bool createEventWindow(const std::string&) noexcept {
     if (!eventWindow) return false;
     // The timer also gives the desktop loop a message at least once a second to test liveness on.
     SetTimer(eventWindow, kEventTimer, kEventTimerPeriodMs, nullptr);
+    (void)startSessionWatch(eventWindow);
+    monitorPowerNotification = registerPowerNotification(eventWindow, &kMonitorPowerOn);
+    batteryNotification = registerPowerNotification(eventWindow, &kBatteryPercentageRemaining);
+    winlogonId = winlogonProcessId();
     return true;
 }
 
 void destroyEventWindow() noexcept {
     if (!eventWindow) return;
+    unregisterPowerNotification(std::exchange(monitorPowerNotification, nullptr));
+    unregisterPowerNotification(std::exchange(batteryNotification, nullptr));
+    stopSessionWatch();
     KillTimer(eventWindow, kEventTimer);
     DestroyWindow(eventWindow);
     eventWindow = nullptr;

@@ -37,7 +37,7 @@ bool forEachProcess(ProcessVisitor visit, void* context) noexcept {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry; // 568 bytes
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (!visit(entry.th32ProcessID, tc(entry.szExeFile), context)) break;
+        if (!visit(entry.th32ProcessID, entry.th32ParentProcessID, tc(entry.szExeFile), context)) break;
     }
     return true;
 }
@@ -45,7 +45,7 @@ bool forEachProcess(ProcessVisitor visit, void* context) noexcept {
 unsigned long winlogonProcessId() noexcept {
     unsigned long found = 0;
     forEachProcess(
-        [](unsigned long id, TextView name, void* context) {
+        [](unsigned long id, unsigned long, TextView name, void* context) {
             if (!equalsIgnoreCase(name, u"winlogon.exe")) return true;
             *static_cast<unsigned long*>(context) = id;
             return false;

@@ -36,6 +36,11 @@ void restrictDllSearch() noexcept;
 // GetProcAddress of the system directory's library (loadSystemLibrary), null when either is
 // missing.
 [[nodiscard]] void* loadFunction(TextView library, const char* name) noexcept;
+// The same, typed as the function pointer `Function`.
+template <class Function>
+[[nodiscard]] Function loadFunctionAs(TextView library, const char* name) noexcept {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(loadFunction(library, name)));
+}
 
 [[nodiscard]] bool getPowerCapabilities(void* record) noexcept;                  // PowrProf GetPwrCapabilities
 [[nodiscard]] void* registerPowerNotification(void* window, const void* settingGuid) noexcept; // 0 when missing
@@ -82,8 +87,8 @@ void releaseMutex(void* mutex) noexcept;
 using WaitCondition = bool (*)(void* context);
 void waitForProcess(void* process, WaitCondition condition = nullptr, void* context = nullptr) noexcept;
 void waitForRequester(unsigned long processId) noexcept;
-// Calls visit(processId, exeName, context) for each process while it returns true.
-using ProcessVisitor = bool (*)(unsigned long processId, TextView exeName, void* context);
+// Calls visit(processId, parentId, exeName, context) for each process while it returns true.
+using ProcessVisitor = bool (*)(unsigned long processId, unsigned long parentId, TextView exeName, void* context);
 bool forEachProcess(ProcessVisitor visit, void* context) noexcept;
 [[nodiscard]] unsigned long winlogonProcessId() noexcept;
 // True when the process may change the system time (elevated administrators may); decided on

@@ -22,6 +22,17 @@ TEST(SystemEvents, ConsoleAnswerDecidesWhetherTheProcessEnds) {
     EXPECT_EQ(consoleEventOutcome(kCtrlShutdown, 0, true), Handled);
 }
 
+TEST(SystemEvents, ScreenSaverIsToldOnlyWhenItsStateChanges) {
+    int last = -1;
+    EXPECT_FALSE(screenSaverChanged(last, false)); // off at the first poll is no news
+    EXPECT_FALSE(screenSaverChanged(last, false));
+    EXPECT_TRUE(screenSaverChanged(last, true));
+    EXPECT_FALSE(screenSaverChanged(last, true));
+    EXPECT_TRUE(screenSaverChanged(last, false));
+    int unknown = -1;
+    EXPECT_TRUE(screenSaverChanged(unknown, true)); // already running at the first poll
+}
+
 TEST(SystemEvents, OldPowerRequestsBecomeTheirBroadcasts) {
     const auto suspend = translateOldPowerRequest(1);
     ASSERT_TRUE(suspend);

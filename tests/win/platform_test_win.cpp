@@ -106,7 +106,7 @@ TEST(Processes, SnapshotListsThisProcess) {
         Text name;
     } search{GetCurrentProcessId(), {}};
     EXPECT_TRUE(forEachProcess(
-        [](unsigned long id, TextView name, void* context) {
+        [](unsigned long id, unsigned long, TextView name, void* context) {
             auto& s = *static_cast<Search*>(context);
             if (id != s.id) return true;
             s.name = Text(name);

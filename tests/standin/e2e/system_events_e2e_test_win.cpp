@@ -5,6 +5,7 @@
 
 #include <dbt.h>
 #include <gtest/gtest.h>
+#include <iphlpapi.h>
 
 #include <cstdio>
 #include <thread>
@@ -24,6 +25,14 @@ constexpr char kEchoingApp[] = R"(
 class demo.App
   method main ([Ljava/lang/String;)V
     sleep 5000
+  method notifyEvent (IIILjava/lang/String;[I[B)I
+    return arg 2
+)";
+
+constexpr char kLongEchoingApp[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    sleep 4000
   method notifyEvent (IIILjava/lang/String;[I[B)I
     return arg 2
 )";
@@ -147,6 +156,96 @@ TEST(SystemEventsEndToEnd, WindowAnswersFollowNotifyEventAndCtrlCZeroKeepsTheApp
     // main ran about 5 s: about one liveness test a second, each enumerating the threads.
     EXPECT_LE(log.find("call", "java.lang.Thread.enumerate(").size(), 10u);
     EXPECT_FALSE(log.has("exit")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+// Wine keeps the running screen saver in the prefix's registry; each process reads it once.
+struct ScreenSaverRunning {
+    ScreenSaverRunning() { ok = SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, TRUE, nullptr, 0) != FALSE; }
+    ~ScreenSaverRunning() { SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0); }
+    bool ok;
+};
+
+// A power-setting record as the system sends it: it lives in the receiving process.
+LRESULT sendPowerSetting(HWND window, HANDLE process, const GUID& setting, DWORD dataLength, DWORD data) {
+    POWERBROADCAST_SETTING record{setting, dataLength, {}};
+    BYTE bytes[sizeof record + sizeof data];
+    memcpy(bytes, &record, offsetof(POWERBROADCAST_SETTING, Data));
+    memcpy(bytes + offsetof(POWERBROADCAST_SETTING, Data), &data, sizeof data);
+    void* remote = VirtualAllocEx(process, nullptr, sizeof bytes, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, bytes, sizeof bytes, nullptr)) return -12345;
+    const LRESULT answer = send(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return answer;
+}
+
+// Each adapter as the poll must report it, read here with the same system call.
+std::vector<std::string> adapterReports() {
+    std::vector<std::string> reports;
+    ULONG size = 0;
+    if (GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW) return reports;
+    std::vector<BYTE> buffer(size);
+    auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+    if (GetAdaptersInfo(adapters, &size) != ERROR_SUCCESS) return reports;
+    for (const IP_ADAPTER_INFO* a = adapters; a; a = a->Next) {
+        int ip[4] = {}, gw[4] = {}, mask[4] = {};
+        sscanf(a->IpAddressList.IpAddress.String, "%d.%d.%d.%d", &ip[0], &ip[1], &ip[2], &ip[3]);
+        sscanf(a->GatewayList.IpAddress.String, "%d.%d.%d.%d", &gw[0], &gw[1], &gw[2], &gw[3]);
+        sscanf(a->IpAddressList.IpMask.String, "%d.%d.%d.%d", &mask[0], &mask[1], &mask[2], &mask[3]);
+        const bool addressed = ip[0] || ip[1] || ip[2] || ip[3];
+        const int state = addressed && (gw[0] || gw[1] || gw[2] || gw[3]) ? 2 : 1;
+        char line[512];
+        snprintf(line, sizeof line,
+                 "(1025, %d, 0, \"%s\", [%u, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d], bytes:)", state,
+                 a->Description, a->Type, ip[0], ip[1], ip[2], ip[3], gw[0], gw[1], gw[2], gw[3], mask[0], mask[1],
+                 mask[2], mask[3]);
+        reports.push_back(line);
+    }
+    return reports;
+}
+
+TEST(SystemEventsEndToEnd, PollsPowerSettingsAndSessionChangesReachTheApplication) {
+    const std::vector<std::string> adapters = adapterReports();
+    // Already running at start: the first poll tells the application.
+    const ScreenSaverRunning screenSaver;
+    ASSERT_TRUE(screenSaver.ok);
+    EventApp app(kLongEchoingApp);
+    ProcessResult result;
+    std::thread run([&] { result = runProcess(app.demo, u"", app.dir.path(), 60000); });
+    const HWND window = findEventWindow(app);
+    EXPECT_NE(window, nullptr) << app.log().text();
+    if (window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+        EXPECT_NE(process, nullptr);
+        constexpr GUID kMonitor = {0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
+        constexpr GUID kBattery = {0xA7AD8041, 0xB45A, 0x4CAE, {0x87, 0xA3, 0xEE, 0xCB, 0xB4, 0x68, 0xA9, 0xE1}};
+        constexpr GUID kOther = {0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
+        EXPECT_EQ(sendPowerSetting(window, process, kMonitor, 4, 0), SC_MONITORPOWER);
+        EXPECT_EQ(sendPowerSetting(window, process, kMonitor, 4, 1), SC_MONITORPOWER);
+        EXPECT_EQ(sendPowerSetting(window, process, kMonitor, 2, 0), 1); // too short to hold the state
+        EXPECT_EQ(sendPowerSetting(window, process, kBattery, 4, 40), PBT_APMPOWERSTATUSCHANGE);
+        EXPECT_EQ(sendPowerSetting(window, process, kOther, 4, 0), PBT_POWERSETTINGCHANGE);
+        CloseHandle(process);
+        // The window answers session changes with 0 whatever the application says.
+        EXPECT_EQ(send(window, WM_WTSSESSION_CHANGE, 7, 4), 0);
+    }
+    run.join();
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    const CallLog log = app.log();
+    // Off, then on; the record too short for the state made no call.
+    const std::vector<LogLine> monitor = log.find("call", std::string(kNotifySignature) + "(274, 61808,");
+    ASSERT_EQ(monitor.size(), 2u) << log.text();
+    EXPECT_NE(monitor[0].details.find("(274, 61808, 2, null, [], bytes:)"), std::string::npos);
+    EXPECT_NE(monitor[1].details.find("(274, 61808, -1, null, [], bytes:)"), std::string::npos);
+    EXPECT_TRUE(notified(log, "(536, 10, 0, \"\", [")) << log.text();
+    EXPECT_TRUE(notified(log, "(536, 32787, ")) << log.text();
+    EXPECT_TRUE(notified(log, "(689, 7, 4, \"\", [], bytes:)")) << log.text();
+    EXPECT_TRUE(notified(log, "(274, 61760, 1, null, [], bytes:)")) << log.text();
+    EXPECT_EQ(log.find("call", std::string(kNotifySignature) + "(274, 61760,").size(), 1u) << log.text();
+    EXPECT_FALSE(adapters.empty());
+    for (const std::string& report : adapters) EXPECT_TRUE(notified(log, report)) << report << "\n" << log.text();
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
 }
 
