@@ -13,11 +13,12 @@ if(WIN32)
 endif()
 
 # A deliverable program: static, size-optimised and stripped on Windows, with our own small
-# terminate handler in place of the library's verbose one.
+# terminate handler and throw helpers in place of the library's heavy ones.
 function(tavrelo_deliverable target)
     tavrelo_project_flags(${target})
     if(WIN32)
-        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/apps/common/terminate_handler_win.cpp)
+        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/apps/common/terminate_handler_win.cpp
+                                         ${CMAKE_SOURCE_DIR}/apps/common/library_throws_win.cpp)
         target_compile_options(${target} PRIVATE -Os)
         target_link_options(${target} PRIVATE -s -municode)
     endif()

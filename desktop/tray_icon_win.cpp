@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cwchar>
-#include <mutex>
 
 #include "bridge/bridge.h"
 #include "desktop/desktop.h"
@@ -50,7 +49,7 @@ bool rightDoubleClicked = false;
 // The record the shell holds, and whether the icon is shown. The desktop thread, the balloon
 // poller and the clean-up step all change them; each change and its shell call hold the lock,
 // no Java call ever does.
-std::mutex recordLock;
+SRWLOCK recordLock = SRWLOCK_INIT; // a slim lock: no thread library linked in for one lock
 NOTIFYICONDATAW record{};
 bool iconHidden = true;
 bool recordReady = false;
@@ -60,6 +59,14 @@ bool recordReady = false;
 std::atomic<bool> pollerStop{false};
 KernelHandle pollerWake;
 KernelHandle pollerThread;
+
+class RecordHold {
+  public:
+    RecordHold() noexcept { AcquireSRWLockExclusive(&recordLock); }
+    ~RecordHold() { ReleaseSRWLockExclusive(&recordLock); }
+    RecordHold(const RecordHold&) = delete;
+    RecordHold& operator=(const RecordHold&) = delete;
+};
 
 bool shellCall(DWORD action) noexcept { return Shell_NotifyIconW(action, &record) != FALSE; }
 
@@ -76,7 +83,7 @@ bool addIcon() noexcept {
 void refresh() noexcept {
     if (os::launcherEnding()) return;
     const bool show = taskIsShow();
-    const std::lock_guard<std::mutex> hold(recordLock);
+    const RecordHold hold;
     if (!recordReady) return;
     if (show && iconHidden && addIcon()) iconHidden = false;
     if (!show && !iconHidden && shellCall(NIM_DELETE)) iconHidden = true;
@@ -89,7 +96,7 @@ void copyField(wchar_t* field, std::size_t capacity, TextView text) noexcept {
 }
 
 void showBalloon(const BalloonInfo& balloon) noexcept {
-    const std::lock_guard<std::mutex> hold(recordLock);
+    const RecordHold hold;
     if (!recordReady || iconHidden) return;
     record.uFlags |= NIF_INFO;
     record.uTimeout = balloon.timeoutMs;
@@ -211,7 +218,7 @@ bool createTrayIcon() noexcept {
     const TrayInfo info = taskGetInfo();
     taskSetBalloonSupported(balloons);
     {
-        const std::lock_guard<std::mutex> hold(recordLock);
+        const RecordHold hold;
         fillRecord(info, balloons);
         iconHidden = true;
         recordReady = true;
@@ -237,7 +244,7 @@ void destroyTrayIcon() noexcept {
 }
 
 void removeTrayIconNow() noexcept {
-    const std::lock_guard<std::mutex> hold(recordLock);
+    const RecordHold hold;
     if (!recordReady) return;
     if (!iconHidden) (void)shellCall(NIM_DELETE);
     // Nothing may show it again: this is the end of the icon.
@@ -246,7 +253,7 @@ void removeTrayIconNow() noexcept {
 }
 
 void markIconHidden() {
-    const std::lock_guard<std::mutex> hold(recordLock);
+    const RecordHold hold;
     iconHidden = true;
 }
 
