@@ -14,6 +14,7 @@
 #include "launcher/launcher.h"
 #include "platform/system.h"
 #include "platform/win_text.h"
+#include "service/companion.h"
 
 namespace tavrelo {
 
@@ -182,7 +183,11 @@ int dispatchDevice(WPARAM wParam, LPARAM lParam, Origin origin) noexcept {
 
 int dispatch(UINT message, WPARAM wParam, LPARAM lParam, Origin origin) noexcept {
     // The companion hands the display change to its service; nothing here is the application's.
-    if (launchContext().serviceSubMode == kSubModeCompanion) return kAnswerDefault;
+    if (launchContext().serviceSubMode == kSubModeCompanion) {
+        if (message == WM_DISPLAYCHANGE && origin == Origin::Window)
+            relayDisplayChange(static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+        return kAnswerDefault;
+    }
     switch (message) {
     case WM_QUERYENDSESSION:
     case WM_ENDSESSION:

@@ -1,9 +1,10 @@
 // The companion and its pipe are not built yet: until they are, there is nobody to signal, so
-// the signal is dropped exactly as it would be with no companion listening.
+// the signals are dropped exactly as they would be with no peer listening.
 #include "service/companion.h"
 
 namespace tavrelo {
 
 void sendTrayReAdd() noexcept {}
+void relayDisplayChange(unsigned long long, long long) noexcept {}
 
 } // namespace tavrelo
