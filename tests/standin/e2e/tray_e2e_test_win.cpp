@@ -166,6 +166,21 @@ TEST(TrayEndToEnd, IconFollowsTheApplicationAndClicksReachItsMethods) {
     EXPECT_TRUE(waitUntil([&] { return app.calls("taskDoAction(ZI)V (true, 21)") == 1; }, 5000)) << app.log().text();
     EXPECT_EQ(app.calls("taskGetMenu(ZI)[[Ljava/lang/String; (true, 21)"), 1u);
 
+    // A real click on the icon, in the first slot of the tray window wine shows without a desktop
+    // tray of its own.
+    const HWND wineTray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    RECT shelf{};
+    ASSERT_TRUE(wineTray && GetClientRect(wineTray, &shelf)) << "wine shows no tray window";
+    POINT slot{shelf.bottom / 2, shelf.bottom / 2};
+    ClientToScreen(wineTray, &slot);
+    SetCursorPos(slot.x, slot.y);
+    INPUT click[2]{};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    EXPECT_TRUE(waitUntil([&] { return app.calls("taskDoAction(ZI)V (false, 9)") == 1; }, 5000)) << app.log().text();
+
     // The balloon click lets main end while the poller waits in taskIsBalloonShow: the call
     // returns and the VM's end waits for nobody. (Wine drops the icons of a window that is gone,
     // so the icon's removal at the end cannot be seen from here.)
