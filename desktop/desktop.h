@@ -70,6 +70,8 @@ enum class ConsoleOutcome {
 // The system-event window of the desktop thread: created and destroyed on that thread only.
 bool createEventWindow(const std::string& mainClass) noexcept;
 void destroyEventWindow() noexcept;
+// Gives up the power-setting and session notifications; any thread, no waiting (the process's end).
+void unregisterEventNotifications() noexcept;
 
 // The tray icon counts as not shown, so its next refresh adds it again (the shell lost it, or a
 // companion was asked to show it anew). Any thread.

@@ -67,6 +67,7 @@ class LivenessTest {
 // leaves its loop on the posted quit and destroys them itself.
 void endDesktopThread() noexcept {
     removeTrayIconNow();
+    unregisterEventNotifications();
     if (const DWORD id = desktopThreadId.load(std::memory_order_acquire)) PostThreadMessageW(id, WM_QUIT, 0, 0);
 }
 

@@ -38,6 +38,9 @@ void reportLoggedOnUsers(const std::vector<LogonRecord>& records, TextView ownUs
 bool startSessionWatch(void* window) noexcept;
 // Stops the watch thread (waiting for it) and then ends the registration. Same thread.
 void stopSessionWatch() noexcept;
+// For the process's end, from any thread: gives the notifications up without waiting for the
+// watch thread (stopSessionWatch still joins it when the desktop thread gets there).
+void releaseSessionNotifications() noexcept;
 // A session-change message of the event window: finds the session's user and delivers it.
 void onSessionChange(unsigned code, std::uint32_t sessionId) noexcept;
 

@@ -133,6 +133,10 @@ void stopSessionWatch() noexcept {
     watchedWindow = nullptr;
 }
 
+void releaseSessionNotifications() noexcept {
+    if (registered.exchange(false, std::memory_order_acq_rel)) sessionFunctions().unregisterWindow(watchedWindow);
+}
+
 void onSessionChange(unsigned code, std::uint32_t sessionId) noexcept {
     try {
         deliverSessionChange(code, sessionId, sessionUser(logonSessions(), sessionId));

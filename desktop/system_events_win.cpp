@@ -4,6 +4,7 @@
 
 #include <dbt.h>
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -28,8 +29,9 @@ constexpr std::size_t kDeviceNameLimit = 260;
 
 // The desktop thread's, only it touches these.
 HWND eventWindow = nullptr;
-void* monitorPowerNotification = nullptr;
-void* batteryNotification = nullptr;
+// Given up by the desktop thread or, at the process's end, by the clean-up step.
+std::atomic<void*> monitorPowerNotification{nullptr};
+std::atomic<void*> batteryNotification{nullptr};
 unsigned long winlogonId = 0; // the first winlogon.exe when the window was made
 int screenSaverState = -1;    // unknown until the first poll
 AdapterTable networkAdapters;
@@ -251,16 +253,21 @@ bool createEventWindow(const std::string&) noexcept {
     // The timer also gives the desktop loop a message at least once a second to test liveness on.
     SetTimer(eventWindow, kEventTimer, kEventTimerPeriodMs, nullptr);
     (void)startSessionWatch(eventWindow);
-    monitorPowerNotification = registerPowerNotification(eventWindow, &kMonitorPowerOn);
-    batteryNotification = registerPowerNotification(eventWindow, &kBatteryPercentageRemaining);
+    monitorPowerNotification.store(registerPowerNotification(eventWindow, &kMonitorPowerOn));
+    batteryNotification.store(registerPowerNotification(eventWindow, &kBatteryPercentageRemaining));
     winlogonId = winlogonProcessId();
     return true;
 }
 
+void unregisterEventNotifications() noexcept {
+    unregisterPowerNotification(monitorPowerNotification.exchange(nullptr));
+    unregisterPowerNotification(batteryNotification.exchange(nullptr));
+    releaseSessionNotifications();
+}
+
 void destroyEventWindow() noexcept {
     if (!eventWindow) return;
-    unregisterPowerNotification(std::exchange(monitorPowerNotification, nullptr));
-    unregisterPowerNotification(std::exchange(batteryNotification, nullptr));
+    unregisterEventNotifications();
     stopSessionWatch();
     KillTimer(eventWindow, kEventTimer);
     DestroyWindow(eventWindow);
