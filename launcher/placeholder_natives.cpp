@@ -1,9 +1,8 @@
-// Placeholder until the registry, service-control and system natives exist.
+// Placeholder until the service-control and system natives exist.
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
 
-void registerRegistryNatives(const std::string&) {}
 void registerServiceControlNatives(const std::string&) {}
 void registerSystemNatives(const std::string&) {}
 
