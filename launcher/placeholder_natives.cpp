@@ -1,9 +1,8 @@
-// Placeholder until the service-control and system natives exist.
+// Placeholder until the service-control natives exist.
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
 
 void registerServiceControlNatives(const std::string&) {}
-void registerSystemNatives(const std::string&) {}
 
 } // namespace tavrelo

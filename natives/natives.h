@@ -35,6 +35,12 @@ struct NativeSet {
 
 // The registry natives: "reg<Name>" or else "nativeReg_<Name>".
 [[nodiscard]] const NativeSet& registryNatives() noexcept;
+// The system natives, under their own names ("systemShutdown"...).
+[[nodiscard]] const NativeSet& systemNatives() noexcept;
+
+// `systemGetErrorMessage` and the service natives' `scmGetErrorMessage`: the system's text for a
+// Win32 error code (empty when it has none). Windows builds.
+jstring JNICALL errorMessageNative(JNIEnv* env, jclass owner, jint code) noexcept;
 
 // The Java name of a method under a prefix ("reg" + "GetValueSTR").
 [[nodiscard]] std::string nativeName(const char* prefix, const char* shortName);

@@ -14,7 +14,7 @@ TEST(NativeTables, EveryEntryResolvesInAClassJavacCompiled) {
     JNIEnv* env = javaEnv();
     LocalRef<jclass> declarations(findJavaClass("fixture.NativeDeclarations"));
     ASSERT_TRUE(declarations);
-    for (const NativeSet* set : {&registryNatives()}) {
+    for (const NativeSet* set : {&registryNatives(), &systemNatives()}) {
         std::set<int> slots;
         for (const NativeMethod& method : set->methods) {
             EXPECT_TRUE(method.slot >= 0 && method.slot < set->slots) << method.shortName;

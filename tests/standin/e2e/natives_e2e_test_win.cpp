@@ -180,3 +180,54 @@ TEST(RegistryNativesEndToEnd, ValuesRoundTripKeysBehaveAndNothingBadIsWritten) {
 
 } // namespace
 } // namespace tavrelo::standin::test
+
+namespace tavrelo::standin::test {
+namespace {
+
+// Nothing replaced: what wine really answers. Its ShutdownBlockReasonCreate fails (120) after
+// the window exists; the thread still holds that code when the next native runs.
+constexpr char kSystemScenario[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    invoke systemIsLocked
+    invoke systemIsShutdownAllowed
+    invoke systemGetErrorMessage 5
+    invoke systemBlockShutdown "saving"
+    invoke systemSetRequiredState true false false
+  native systemIsLocked ()Z
+  native systemIsShutdownAllowed ()Z
+  native systemGetErrorMessage (I)Ljava/lang/String;
+  native systemBlockShutdown (Ljava/lang/String;)I
+  native systemSetRequiredState (ZZZ)I
+)";
+
+TEST(SystemNativesEndToEnd, RealAnswersAndAKeepOffThatEndsWithTheApplication) {
+    tavrelo::test::TempDir dir;
+    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
+    ASSERT_TRUE(writeScenario(dir / u"jre", kSystemScenario));
+    ASSERT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
+    ASSERT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
+    const ProcessResult run = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 30000);
+    const CallLog log = CallLog::read(dir / u"jre");
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    EXPECT_EQ(result(log, "systemIsLocked", ""), "false") << log.text();
+    SYSTEM_POWER_CAPABILITIES capabilities{};
+    using Capabilities = BOOLEAN(WINAPI*)(SYSTEM_POWER_CAPABILITIES*);
+    const auto read = reinterpret_cast<Capabilities>(
+        reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryW(L"powrprof.dll"), "GetPwrCapabilities")));
+    const bool shutdown = read && read(&capabilities) && capabilities.SystemS5;
+    EXPECT_EQ(result(log, "systemIsShutdownAllowed", ""), shutdown ? "true" : "false");
+    wchar_t text[2048] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 5, 0, text,
+                                        2048, nullptr);
+    ASSERT_GT(length, 0u);
+    EXPECT_NE(result(log, "systemGetErrorMessage", "").find(toUtf8(Text(tc(text), length)).substr(0, 10)),
+              std::string::npos);
+    EXPECT_EQ(result(log, "systemBlockShutdown", "saving"), "120");
+    EXPECT_EQ(result(log, "systemSetRequiredState", ""), "0");
+    EXPECT_FALSE(log.has("destroy-wait")) << log.text();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+} // namespace
+} // namespace tavrelo::standin::test
