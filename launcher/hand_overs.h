@@ -38,6 +38,9 @@ void startDesktopThread(int desktopFeatureSet, const std::string& mainClass);
 // short while to notice that the application ended and to close its windows (and the tray's
 // balloon poller its Java call) while the VM still runs. Returns at once without the thread.
 void awaitDesktopThreadEnd();
+// The same for the natives' own threads that watch the application (the screen-saver keeper, the
+// shutdown-blocking window): each may call Java while it looks, which must end before the VM does.
+void awaitNativeThreadsEnd();
 
 // Run-type detection: each binds its interface; true when the application defines the methods
 // that make it a service, or paints a screen saver.

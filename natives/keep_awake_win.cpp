@@ -17,6 +17,9 @@ constexpr DWORD kCheckMs = 500;
 std::atomic<bool> keepOff{false};
 std::atomic<bool> keeperRunning{false};
 std::atomic<BOOL> foundActive{TRUE}; // the user's setting when the keeping began
+// Wakes the keeper to look again at once (the launcher's end); auto-reset, made once.
+const HANDLE kick = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+std::atomic<HANDLE> keeperThread{nullptr}; // the running keeper's handle, for the launcher's end
 
 // The saver is switched off again a little before its time-out would let it start.
 DWORD periodMs() noexcept {
@@ -38,7 +41,7 @@ DWORD WINAPI keeper(void*) {
         bool wanted = true;
         for (DWORD waited = 0; wanted && waited < periodMs(); waited += kCheckMs) {
             wanted = stillWanted();
-            if (wanted) Sleep(kCheckMs);
+            if (wanted) WaitForSingleObject(kick, kCheckMs);
         }
         if (wanted) continue;
         keepOff.store(false);
@@ -63,10 +66,17 @@ void keepScreenSaverOff(bool off) noexcept {
     SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
     foundActive.store(active);
     const HANDLE thread = CreateThread(nullptr, 0, keeper, nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-    else
+    if (!thread) {
         keeperRunning.store(false);
+        return;
+    }
+    if (const HANDLE previous = keeperThread.exchange(thread)) CloseHandle(previous);
+}
+
+void awaitKeeperEnd(unsigned long ms) noexcept {
+    if (!keeperRunning.load()) return;
+    SetEvent(kick);
+    if (const HANDLE thread = keeperThread.load()) WaitForSingleObject(thread, ms);
 }
 
 } // namespace tavrelo

@@ -6,5 +6,6 @@ namespace tavrelo {
 
 void registerRegistryNatives(const std::string&) {}
 void registerSystemNatives(const std::string&) {}
+void awaitNativeThreadsEnd() {}
 
 } // namespace tavrelo

@@ -236,31 +236,25 @@ jboolean JNICALL setValueMulti(JNIEnv* env, jclass, jint root, jstring key, jstr
     }
 }
 
-jboolean JNICALL deleteValue(JNIEnv* env, jclass, jint root, jstring key, jstring name) noexcept {
-    const Place at = place(env, root, key, name);
+// A key operation on a usable place; false when the place is not usable or anything fails.
+template <class Operation> jboolean onKey(const Place& at, Operation operation) noexcept {
     try {
-        return at.usable && regDeleteValue(at.root, at.key, at.name) ? JNI_TRUE : JNI_FALSE;
+        return at.usable && operation(at) ? JNI_TRUE : JNI_FALSE;
     } catch (...) {
         return JNI_FALSE;
     }
+}
+
+jboolean JNICALL deleteValue(JNIEnv* env, jclass, jint root, jstring key, jstring name) noexcept {
+    return onKey(place(env, root, key, name), [](const Place& at) { return regDeleteValue(at.root, at.key, at.name); });
 }
 
 jboolean JNICALL deleteKey(JNIEnv* env, jclass, jint root, jstring key) noexcept {
-    const Place at = place(env, root, key);
-    try {
-        return at.usable && regDeleteKey(at.root, at.key) ? JNI_TRUE : JNI_FALSE;
-    } catch (...) {
-        return JNI_FALSE;
-    }
+    return onKey(place(env, root, key), [](const Place& at) { return regDeleteKey(at.root, at.key); });
 }
 
 jboolean JNICALL createKey(JNIEnv* env, jclass, jint root, jstring key) noexcept {
-    const Place at = place(env, root, key);
-    try {
-        return at.usable && regCreateKey(at.root, at.key) ? JNI_TRUE : JNI_FALSE;
-    } catch (...) {
-        return JNI_FALSE;
-    }
+    return onKey(place(env, root, key), [](const Place& at) { return regCreateKey(at.root, at.key); });
 }
 
 // The names in one pass, then the array: a key changing in between still gives an array of

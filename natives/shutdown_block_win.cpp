@@ -147,6 +147,16 @@ int blockShutdown(const Text& reason) noexcept {
     return send(request);
 }
 
+void awaitBlockWindowEnd(unsigned long ms) noexcept {
+    const BlockHold hold;
+    if (!blockThread || !blockWindow) return;
+    PostMessageW(blockWindow, WM_TIMER, kLivenessTimer, 0);
+    if (WaitForSingleObject(blockThread.get(), ms) == WAIT_OBJECT_0) {
+        blockThread.reset();
+        blockWindow = nullptr;
+    }
+}
+
 int unblockShutdown() noexcept {
     const BlockHold hold;
     if (!blockWindow || !IsWindow(blockWindow)) return 0;

@@ -21,4 +21,9 @@ namespace tavrelo {
 // setting it found; one thread at most.
 void keepScreenSaverOff(bool off) noexcept;
 
+// The launcher's end, before the VM goes: the keeper and the blocking window's thread look at
+// once whether the application still lives and end if not; each is waited for at most `ms`.
+void awaitKeeperEnd(unsigned long ms) noexcept;
+void awaitBlockWindowEnd(unsigned long ms) noexcept;
+
 } // namespace tavrelo

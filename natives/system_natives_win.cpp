@@ -128,6 +128,13 @@ jstring JNICALL errorMessageNative(JNIEnv* env, jclass, jint code) noexcept {
     return result;
 }
 
+void awaitNativeThreadsEnd() {
+    // Both only look at the Java threads: a second is enough for either to notice the end.
+    constexpr unsigned long kEndWaitMs = 1000;
+    awaitKeeperEnd(kEndWaitMs);
+    awaitBlockWindowEnd(kEndWaitMs);
+}
+
 void registerSystemNatives(const std::string& mainClass) {
     const std::array<void*, 15> functions{
         entry(systemShutdown),         entry(systemAbortShutdown),      entry(systemStandby),

@@ -91,6 +91,21 @@ std::string raw(HKEY root, const wchar_t* key, const wchar_t* name, DWORD& type,
     return status == ERROR_SUCCESS ? std::string(reinterpret_cast<const char*>(data), size) : "(none)";
 }
 
+// Runs the console launcher over the scenario in a fresh directory; the log read afterwards.
+struct LauncherRun {
+    explicit LauncherRun(std::string_view scenario) {
+        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
+        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
+        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
+        EXPECT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
+        process = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 60000);
+        log = CallLog::read(dir / u"jre");
+    }
+    tavrelo::test::TempDir dir;
+    ProcessResult process;
+    CallLog log;
+};
+
 // Sets the key's DACL: empty (nobody may do anything) or null (everybody may do everything).
 bool lock(const wchar_t* key, bool locked) {
     HKEY opened = nullptr;
@@ -108,14 +123,10 @@ TEST(RegistryNativesEndToEnd, ValuesRoundTripKeysBehaveAndNothingBadIsWritten) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavreloTests");
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLocked, L"old", REG_SZ, L"kept", 10), ERROR_SUCCESS);
     ASSERT_TRUE(lock(kLocked, true));
-    tavrelo::test::TempDir dir;
-    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
-    ASSERT_TRUE(writeScenario(dir / u"jre", kScenario));
-    ASSERT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-    ASSERT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
-    const ProcessResult run = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 60000);
+    const LauncherRun launched(kScenario);
     const bool unlocked = lock(kLocked, false);
-    const CallLog log = CallLog::read(dir / u"jre");
+    const ProcessResult& run = launched.process;
+    const CallLog& log = launched.log;
     const wchar_t* k = L"Software\\TavreloTests\\deep\\K";
     DWORD type = 0;
 
@@ -178,11 +189,6 @@ TEST(RegistryNativesEndToEnd, ValuesRoundTripKeysBehaveAndNothingBadIsWritten) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavreloTests");
 }
 
-} // namespace
-} // namespace tavrelo::standin::test
-
-namespace tavrelo::standin::test {
-namespace {
 
 // Nothing replaced: what wine really answers. Its ShutdownBlockReasonCreate fails (120) after
 // the window exists; the thread still holds that code when the next native runs.
@@ -202,13 +208,9 @@ class demo.App
 )";
 
 TEST(SystemNativesEndToEnd, RealAnswersAndAKeepOffThatEndsWithTheApplication) {
-    tavrelo::test::TempDir dir;
-    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
-    ASSERT_TRUE(writeScenario(dir / u"jre", kSystemScenario));
-    ASSERT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-    ASSERT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
-    const ProcessResult run = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 30000);
-    const CallLog log = CallLog::read(dir / u"jre");
+    const LauncherRun launched(kSystemScenario);
+    const ProcessResult& run = launched.process;
+    const CallLog& log = launched.log;
     EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
     EXPECT_EQ(result(log, "systemIsLocked", ""), "false") << log.text();
     SYSTEM_POWER_CAPABILITIES capabilities{};
