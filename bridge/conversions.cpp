@@ -87,7 +87,8 @@ Text fromJavaStringArrayToLine(jobjectArray array) {
     std::vector<Text> texts;
     for (jsize i = 0; i < count; ++i) {
         LocalRef<jobject> element(arrayElement(array, i));
-        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.get())));
+        // fromJavaString deletes the reference it is given.
+        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.release())));
     }
     return quoteArgumentLine(texts);
 }

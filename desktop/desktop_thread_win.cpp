@@ -7,6 +7,7 @@
 
 #include "bridge/bridge.h"
 #include "desktop/desktop.h"
+#include "desktop/session_restore.h"
 #include "desktop/tray.h"
 #include "launcher/hand_overs.h"
 #include "launcher/java_runtime.h"
@@ -102,7 +103,9 @@ DWORD WINAPI desktopThread(void* parameter) {
 } // namespace
 
 int desktopFeatures(const std::string& mainClass, int serviceSubMode) {
-    int features = bindSystemEvents(mainClass) ? kFeatureSystemEvents : 0;
+    // The event window also serves session restore: the session's end starts the save.
+    const bool saves = serviceSubMode == kSubModeNone && bindSessionRestore(mainClass);
+    int features = bindSystemEvents(mainClass) || saves ? kFeatureSystemEvents : 0;
     // A service has no desktop of its own: its companion shows the icon in the user's session.
     if (serviceSubMode != kSubModeService && bindTaskbar(mainClass)) features |= kFeatureTray;
     return features;

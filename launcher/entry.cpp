@@ -1,3 +1,4 @@
+#include "desktop/session_restore.h"
 #include "launcher/launcher.h"
 #include "platform/os.h"
 #include "resources/resources.h"
@@ -12,16 +13,18 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     // The line is for finding keywords; main and a running instance get the list itself.
     Text argumentLine = joinArguments(afterName, programArguments);
     std::vector<Text> argumentsForMain = argumentList(afterName, programArguments);
-    const std::optional<Text> restoreName; // a restart after logon brings its own arguments
+    LaunchContext& context = launchContext();
+    initLaunchContext(context, module, options.console, argumentLine, argumentsForMain);
+    deriveNames(context);
+    // A restart after logon brings the saved run's arguments in place of its own, first of all.
+    const std::optional<Text> restoreName = takeRestoreArgument(argumentsForMain, argumentLine, context.baseName);
     const int adminKind =
         parseAdminToken(argumentLine, static_cast<int>(os::processId()), adminState());
     dropAdminArguments(argumentsForMain, adminKind);
-
-    LaunchContext& context = launchContext();
-    initLaunchContext(context, module, options.console, argumentLine, argumentsForMain);
+    context.argumentLine = argumentLine;
+    context.arguments = argumentsForMain;
     context.serviceSubMode = serviceSubModeOf(afterName > 0 ? programArguments[0] : nullptr);
     context.adminKind = adminKind;
-    deriveNames(context); // the hand-over looks for the tool beside the launcher
     const int launchMode = context.serviceSubMode != kSubModeNone ? kModeServiceSide : kModeApplication;
 
     CommandLineActions actions;

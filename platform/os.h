@@ -30,6 +30,10 @@ inline constexpr char16_t kListSeparator = u':';
 [[nodiscard]] bool readFile(TextView path, std::string& bytes);
 // Creates or replaces a file with these bytes; false on failure.
 [[nodiscard]] bool writeFile(TextView path, std::string_view bytes);
+// Writes the bytes to "<path>.tmp" beside it, flushed to the disk, and then moves that over the
+// path: a process ended midway leaves the old file or the new one, never a part of one. A
+// left-over "<path>.tmp" is overwritten.
+[[nodiscard]] bool writeFileReplacing(TextView path, std::string_view bytes);
 [[nodiscard]] bool deleteFile(TextView path) noexcept;
 [[nodiscard]] bool makeDirectory(TextView path) noexcept;
 [[nodiscard]] bool removeDirectory(TextView path) noexcept; // an empty one

@@ -65,6 +65,22 @@ bool writeFile(TextView path, std::string_view bytes) {
     return done == bytes.size();
 }
 
+bool writeFileReplacing(TextView path, std::string_view bytes) {
+    const std::string target = narrow(path);
+    const std::string temporary = target + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool written = done == bytes.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    return written && ::rename(temporary.c_str(), target.c_str()) == 0;
+}
+
 bool deleteFile(TextView path) noexcept {
     try {
         return ::unlink(narrow(path).c_str()) == 0;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/handles.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
 
@@ -50,6 +51,25 @@ bool writeFile(TextView path, std::string_view bytes) {
                      written == bytes.size());
     CloseHandle(file);
     return ok;
+}
+
+bool writeFileReplacing(TextView path, std::string_view bytes) {
+    const Text target(path);
+    const Text temporary = target + u".tmp";
+    {
+        FileHandle file(
+            CreateFileW(wc(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                               written != bytes.size()))
+            return false;
+        if (!FlushFileBuffers(file.get())) return false;
+    }
+    if (GetFileAttributesW(wc(target)) != INVALID_FILE_ATTRIBUTES &&
+        ReplaceFileW(wc(target), wc(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return true;
+    return MoveFileExW(wc(temporary), wc(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool deleteFile(TextView path) noexcept {
