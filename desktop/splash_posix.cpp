@@ -1,4 +1,5 @@
-// Placeholder until the splash screen exists: none is shown.
+// The Linux build carries no resources, so it has no splash image to show.
+#include "desktop/splash.h"
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
