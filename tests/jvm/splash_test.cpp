@@ -1,11 +1,10 @@
 // The splash controller against the real JVM (headless), with a window of the test's own and a
 // clock whose seconds pass as fast as the test wants; fixture.Splash holds the applications.
-// The same cases run again in a VM of its own under -Xcheck:jni.
+// The same cases run again in a VM of their own under -Xcheck:jni.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <thread>
 
 #include "desktop/splash.h"
@@ -18,9 +17,9 @@ namespace {
 
 constexpr char kSplash[] = "fixture.Splash";
 
-// The window: shown at once, its frame the image less a one-pixel border. The blit copies the
-// frame under its lock, as the window's paint does; a "window thread" of its own blits in a
-// tight loop until it is closed.
+// The window: its frame is the image less a one-pixel border; a blit copies the frame under its
+// lock, as the window's paint does. Ticks take 50 ms of real time and their full length on the
+// clock.
 struct FakeWindow {
     std::atomic<SplashWindowState> state{SplashWindowState::Shown};
     FrameSize size;
@@ -29,15 +28,13 @@ struct FakeWindow {
     std::atomic<int> ticks{0}, repaints{0}, timers{0};
     std::atomic<unsigned> lastSleep{0};
     std::atomic<bool> ending{false}, closed{false};
-    std::mutex copyLock;
-    std::vector<jint> lastFrame; // the last frame blitted
-    std::thread painter;
+    std::vector<jint> lastFrame; // guarded by the frame's lock
+    std::thread painter;         // a window thread blitting as fast as it can, until closed
 
     void blit() {
         const std::lock_guard<SlimLock> guard(frame->lock);
-        if (!frame->pixels) return;
-        const std::lock_guard<std::mutex> copy(copyLock);
-        lastFrame.assign(frame->pixels.data(), frame->pixels.data() + frame->pixels.width() * frame->pixels.height());
+        if (frame->pixels)
+            lastFrame.assign(frame->pixels.data(), frame->pixels.data() + frame->pixels.width() * frame->pixels.height());
     }
 } fake;
 
@@ -56,7 +53,6 @@ const SplashWindow kFakeWindow{
         fake.state = SplashWindowState::Gone;
     },
     [] (unsigned ms) noexcept {
-        // Ticks take 50 ms of real time and count their full length on the clock.
         ++fake.ticks;
         fake.lastSleep = ms;
         fake.clockMs += ms;
@@ -66,6 +62,19 @@ const SplashWindow kFakeWindow{
     [] () noexcept { return fake.ending.load(); },
 };
 
+int field(const char* name) {
+    LocalRef<jstring> text(toJavaStringUtf(name));
+    return callMethodInt(kSplash, nullptr, "get", "Ljava/lang/String;", text.get());
+}
+void setField(const char* name, int value) {
+    LocalRef<jstring> text(toJavaStringUtf(name));
+    callMethodVoid(kSplash, nullptr, "set", "Ljava/lang/String;I", text.get(), jint{value});
+}
+std::string calls() {
+    return toUtf8(fromJavaString(static_cast<jstring>(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr))));
+}
+unsigned at(int x, int y) { return static_cast<unsigned>(fake.lastFrame.at(static_cast<std::size_t>(y * fake.size.width + x))); }
+
 class SplashController : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -73,6 +82,8 @@ class SplashController : public ::testing::Test {
         useHeadlessAwt();
         callMethodVoid(kSplash, nullptr, "forget", nullptr);
         launchContext().baseName = u"SplashTest";
+        fake.frame = &frame;
+        fake.ticks = 0;
     }
 
     // Loads the fixture image through the temporary file, then runs the controller on a thread of
@@ -82,42 +93,19 @@ class SplashController : public ::testing::Test {
         LocalRef<jbyteArray> bytes(static_cast<jbyteArray>(callMethodObject(
             kSplash, nullptr, "imageBytes", "[B", "Ljava/lang/String;II", type.get(), jint{width}, jint{height})));
         const JavaByteElements data = readJavaByteArray(bytes.get());
-        ASSERT_TRUE(data);
         ASSERT_TRUE(loadSplashPicture(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), picture));
         EXPECT_FALSE(os::pathExists(splashImageFileName()));
         EXPECT_EQ(picture.width, width);
         fake.state = SplashWindowState::Shown;
         fake.size = {width - 2, height - 2};
-        fake.frame = &frame;
         fake.clockMs = 1000 * 1000 + 999; // a second begins just after the start
-        fake.ticks = fake.repaints = fake.timers = 0;
+        fake.repaints = fake.timers = 0;
         fake.ending = false;
         fake.lastFrame.clear();
         std::thread([&] { runSplashController(app, kFakeWindow, picture, frame); }).join();
         EXPECT_EQ(fake.state.load(), SplashWindowState::Gone);
         EXPECT_EQ(picture.image, nullptr);
         EXPECT_FALSE(frame.pixels);
-    }
-    static std::string calls() {
-        return toUtf8(fromJavaString(static_cast<jstring>(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr))));
-    }
-    static bool flag(const char* name) {
-        JNIEnv* env = javaEnv();
-        LocalRef<jclass> splash(findJavaClass(kSplash));
-        return env->GetStaticBooleanField(splash.get(), env->GetStaticFieldID(splash.get(), name, "Z"));
-    }
-    static int number(const char* className, const char* name) {
-        JNIEnv* env = javaEnv();
-        LocalRef<jclass> owner(findJavaClass(className));
-        return env->GetStaticIntField(owner.get(), env->GetStaticFieldID(owner.get(), name, "I"));
-    }
-    static void setNumber(const char* name, int value) {
-        JNIEnv* env = javaEnv();
-        LocalRef<jclass> splash(findJavaClass(kSplash));
-        env->SetStaticIntField(splash.get(), env->GetStaticFieldID(splash.get(), name, "I"), value);
-    }
-    static unsigned at(int x, int y) {
-        return static_cast<unsigned>(fake.lastFrame.at(static_cast<std::size_t>(y * fake.size.width + x)));
     }
 
     SplashPicture picture;
@@ -131,46 +119,38 @@ TEST_F(SplashController, FramesHoldTheImageThePaintingAndTheBarWhereItsTextsPutI
     EXPECT_EQ(fake.timers.load(), 1);
     EXPECT_EQ(fake.lastSleep.load(), 1000u);
     EXPECT_GE(fake.ticks.load(), 5);
-    EXPECT_GE(number(kSplash, "paints"), 5); // the value is the count of frames: closed at 5
-    EXPECT_LE(number(kSplash, "paints"), 6);
+    EXPECT_GE(field("paints"), 5);
+    EXPECT_LE(field("paints"), 6);
     ASSERT_EQ(fake.lastFrame.size(), 58u * 48u);
     // The image at (0, 0) on white where it is transparent; the application's green square.
     EXPECT_EQ(at(0, 0), 0xFFFF0000u);
     EXPECT_EQ(at(1, 0), 0xFF0000FFu);
     EXPECT_EQ(at(40, 20), 0xFFFFFFFFu);
     EXPECT_EQ(at(50, 6), 0xFF00FF00u);
-    // The bar: from x 10 to 1 pixel short of the image's right edge, 20 high with its lower edge
-    // one pixel above the image's bottom, so the frame (the image less its border) cuts its last
-    // row. Done at its maximum: the same colour inside throughout.
-    const unsigned done = at(30, 40);
-    EXPECT_NE(done, 0xFFFFFFFFu);
-    EXPECT_NE(at(10, 40), 0xFF0000FFu);
+    // The bar from x 10 to 1 pixel short of the image's right edge, 20 high with its lower edge
+    // one pixel above the image's bottom: the frame (the image less its border) cuts its last
+    // row and column. Done throughout at its maximum.
     EXPECT_EQ(at(9, 40), 0xFF0000FFu);
-    EXPECT_NE(at(40, 29), 0xFFFFFFFFu);  // image height 50 - 21: its top row
+    EXPECT_NE(at(10, 40), 0xFF0000FFu);
     EXPECT_EQ(at(40, 28), 0xFFFFFFFFu);
-    EXPECT_NE(at(40, 47), 0xFFFFFFFFu);  // the frame's last row is still the bar
-    EXPECT_NE(at(57, 40), 0xFFFFFFFFu);  // the bar's last column is the frame's last one
-    EXPECT_EQ(at(55, 40), done);
+    EXPECT_NE(at(40, 29), 0xFFFFFFFFu);
+    EXPECT_NE(at(40, 47), 0xFFFFFFFFu);
+    EXPECT_NE(at(57, 40), 0xFFFFFFFFu);
+    EXPECT_EQ(at(55, 40), at(30, 40));
 
-    // A BMP; values from the application: a negative one counts as 0, the tick is at least 100 ms.
+    // A BMP; the application's values, negative ones first, close it; its tick raised to 100 ms.
     callMethodVoid(kSplash, nullptr, "forget", nullptr);
-    JNIEnv* env = javaEnv();
-    LocalRef<jclass> painted(findJavaClass("fixture.Splash$Painted"));
-    const jint values[] = {-7, -7, 2, 2, 6};
-    LocalRef<jintArray> array(toJavaIntArray(values, 5));
-    env->SetStaticObjectField(painted.get(), env->GetStaticFieldID(painted.get(), "values", "[I"), array.get());
     run("fixture.Splash$Valued", "bmp", 80, 40);
     EXPECT_EQ(calls(), "sphInit sphFinish");
     EXPECT_EQ(fake.lastSleep.load(), 100u);
     EXPECT_EQ(at(0, 0), 0xFFFF0000u);
-    EXPECT_EQ(at(60, 5), 0xFF000000u); // no alpha in a BMP
-    EXPECT_NE(at(70, 30), at(60, 5));
-    EXPECT_GE(number(kSplash, "paints"), 5);
+    EXPECT_EQ(at(60, 5), 0xFF000000u);
+    EXPECT_GE(field("paints"), 5);
 }
 
 TEST_F(SplashController, CloseRulesTheApplicationsMethodsThreeSecondsAndTheLaunchersEnd) {
     // isCloseSplash first, then sphIsClose, every tick of 250 ms; no painting, no repaint thread.
-    setNumber("closeAfter", 3);
+    setField("closeAfter", 3);
     run("fixture.Splash$Closing");
     EXPECT_EQ(calls(), "isCloseSplash sphIsClose isCloseSplash sphIsClose isCloseSplash sphIsClose");
     EXPECT_EQ(fake.ticks.load(), 2);
@@ -178,52 +158,46 @@ TEST_F(SplashController, CloseRulesTheApplicationsMethodsThreeSecondsAndTheLaunc
     EXPECT_EQ(fake.repaints.load(), 0);
 
     // No methods: closed once more than 3 whole seconds have passed since the start.
+    fake.ticks = 0;
     run("fixture.Splash$Bare");
     EXPECT_EQ(fake.ticks.load(), 4);
     EXPECT_EQ(fake.lastSleep.load(), 1000u);
-    EXPECT_EQ(fake.repaints.load(), 0);
 
-    // The launcher's end closes it whatever the application says.
-    callMethodVoid(kSplash, nullptr, "forget", nullptr);
-    fake.ticks = 0;
-    std::thread ender([] {
-        while (fake.ticks.load() < 3) os::sleepMs(5);
-        fake.ending = true;
-    });
-    run("fixture.Splash$Closing");
-    ender.join();
-    EXPECT_GE(fake.ticks.load(), 3);
-    EXPECT_LE(fake.ticks.load(), 4);
-
-    // A window thread that ends on its own takes the splash with it.
-    callMethodVoid(kSplash, nullptr, "forget", nullptr);
-    fake.ticks = 0;
-    std::thread gone([] {
-        while (fake.ticks.load() < 2) os::sleepMs(5);
-        fake.state = SplashWindowState::Gone;
-    });
-    run("fixture.Splash$Closing");
-    gone.join();
-    EXPECT_LE(fake.ticks.load(), 3);
+    // The launcher's end, and a window thread that ends by itself, close it whatever the
+    // application says.
+    for (const bool launcherEnds : {true, false}) {
+        callMethodVoid(kSplash, nullptr, "forget", nullptr);
+        fake.ticks = 0;
+        std::thread ender([launcherEnds] {
+            while (fake.ticks.load() < 3) os::sleepMs(5);
+            if (launcherEnds)
+                fake.ending = true;
+            else
+                fake.state = SplashWindowState::Gone;
+        });
+        run("fixture.Splash$Closing");
+        ender.join();
+        EXPECT_GE(fake.ticks.load(), 3);
+        EXPECT_LE(fake.ticks.load(), 4);
+    }
 }
 
 TEST_F(SplashController, ClosingWhileASlowPaintRunsFinishesAfterItAndLeavesNothingBehind) {
-    int threadsBefore = 0; // after the first round, which may start the VM's own drawing threads
+    int threads = 0; // after the first round, which may start the VM's own drawing threads
     for (int round = 0; round < 50; ++round) {
         callMethodVoid(kSplash, nullptr, "forget", nullptr);
-        setNumber("closeAfter", 3 + round % 3);
+        setField("closeAfter", 3 + round % 3);
         fake.closed = false;
-        fake.frame = &frame;
         fake.painter = std::thread([] {
             while (!fake.closed.load()) fake.blit();
         });
         run("fixture.Splash$Slow");
-        EXPECT_GE(number(kSplash, "paints"), 1) << round;
-        EXPECT_TRUE(flag("finished")) << round;
-        EXPECT_FALSE(flag("finishWhilePainting")) << round;
-        EXPECT_FALSE(flag("paintAfterFinish")) << round;
-        if (round == 0) threadsBefore = callMethodInt(kSplash, nullptr, "threads", nullptr);
-        EXPECT_EQ(callMethodInt(kSplash, nullptr, "threads", nullptr), threadsBefore) << round;
+        EXPECT_GE(field("paints"), 1) << round;
+        EXPECT_EQ(field("finished"), 1) << round;
+        EXPECT_EQ(field("finishWhilePainting"), 0) << round;
+        EXPECT_EQ(field("paintAfterFinish"), 0) << round;
+        if (round == 0) threads = callMethodInt(kSplash, nullptr, "threads", nullptr);
+        EXPECT_EQ(callMethodInt(kSplash, nullptr, "threads", nullptr), threads) << round;
     }
 }
 
@@ -234,10 +208,11 @@ TEST(SplashUnderJniChecks, TheSameCasesRunClean) {
     Environment environment = launcherEnvironment();
     setVariable(environment, "TAVRELO_TEST_VM_OPTIONS", "-Xcheck:jni -Djava.awt.headless=true");
     const RunResult run = runProgram(self, {"--gtest_filter=SplashController.*"}, environment, 110);
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find("[  PASSED  ] 3 tests"), std::string::npos) << run.out;
-    EXPECT_EQ((run.out + run.err).find("WARNING"), std::string::npos) << run.out << run.err;
-    EXPECT_EQ((run.out + run.err).find("FATAL"), std::string::npos) << run.out << run.err;
+    const std::string output = run.out + run.err;
+    EXPECT_EQ(run.status, 0) << output;
+    EXPECT_NE(run.out.find("[  PASSED  ] 3 tests"), std::string::npos) << output;
+    EXPECT_EQ(output.find("WARNING"), std::string::npos) << output;
+    EXPECT_EQ(output.find("FATAL"), std::string::npos) << output;
 }
 
 } // namespace

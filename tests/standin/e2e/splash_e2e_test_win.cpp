@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <thread>
 
+#include "harness/box_driver.h"
 #include "harness/process.h"
 #include "harness/standin.h"
 #include "platform/os.h"
@@ -29,54 +29,18 @@ constexpr COLORREF kImage = RGB(0xC0, 0x80, 0x40);
 constexpr COLORREF kDone = RGB(0x30, 0x60, 0xC0); // the stand-in bar's done part
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
-// A 24-bit BMP of the image's size: red at (0, 0), one colour elsewhere.
+// A 24-bit BMP of the image's size, rows from the top: red at (0, 0), one colour elsewhere.
 std::string splashBmp() {
-    const int stride = (kWidth * 3 + 3) & ~3;
-    std::string b(54 + stride * kHeight, '\0');
-    auto le = [&](std::size_t at, unsigned value, int bytes) {
-        for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    b[0] = 'B', b[1] = 'M';
-    le(2, static_cast<unsigned>(b.size()), 4), le(10, 54, 4), le(14, 40, 4), le(18, kWidth, 4);
-    le(22, kHeight, 4), le(26, 1, 2), le(28, 24, 2);
+    const std::uint32_t header[] = {0, 0, 54, 40, kWidth, static_cast<std::uint32_t>(-kHeight), 1 | 24 << 16, 0, 0,
+                                    0, 0, 0, 0};
+    std::string b = "BM" + std::string(reinterpret_cast<const char*>(header), 52);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
             const COLORREF c = x == 0 && y == 0 ? kRed : kImage;
-            const std::size_t p = 54 + static_cast<std::size_t>((kHeight - 1 - y) * stride + x * 3);
-            b[p] = static_cast<char>(GetBValue(c)), b[p + 1] = static_cast<char>(GetGValue(c));
-            b[p + 2] = static_cast<char>(GetRValue(c));
+            b += {static_cast<char>(GetBValue(c)), static_cast<char>(GetGValue(c)), static_cast<char>(GetRValue(c))};
         }
     return b;
 }
-
-// The whole screen as the user sees it.
-struct Screen {
-    Screen() {
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
-        pixels.resize(static_cast<std::size_t>(width) * height);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        std::memcpy(pixels.data(), bits, pixels.size() * 4);
-        SelectObject(memory, old);
-        DeleteObject(dib);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF at(int x, int y) const {
-        const DWORD p = pixels.at(static_cast<std::size_t>(y) * width + x);
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    int width = 0, height = 0;
-    std::vector<DWORD> pixels;
-};
 
 struct SplashApp {
     SplashApp(std::string_view scenario, TextView deliverable = u"Tavrelo_console.exe",
@@ -127,15 +91,15 @@ struct SplashApp {
     ProcessResult result;
 };
 
-// The line numbers of the first and last calls whose details hold `part`.
-std::pair<std::size_t, std::size_t> span(const CallLog& log, std::string_view part) {
-    std::size_t first = SIZE_MAX, last = 0;
+// The log line of the first (or last) event of a kind about a method.
+std::size_t lineOf(const CallLog& log, std::string_view kind, std::string_view method, bool last = false) {
+    std::size_t found = SIZE_MAX;
     for (std::size_t i = 0; i < log.lines().size(); ++i)
-        if (log.lines()[i].kind == "call" && log.lines()[i].details.find(part) != std::string::npos) {
-            first = std::min(first, i);
-            last = i;
+        if (log.lines()[i].kind == kind && log.lines()[i].details.find(method) != std::string::npos) {
+            found = i;
+            if (!last) break;
         }
-    return {first, last};
+    return found;
 }
 
 TEST(SplashEndToEnd, CentredImageWithPaintingAndBarClosesAtTheBarsMaximum) {
@@ -164,20 +128,21 @@ class demo.App
     // A few ticks: the bar has advanced, the frame holds the image, the painting and the bar.
     ASSERT_TRUE(waitUntil([&] { return app.calls("sphPaint(") >= 2; }, 10000)) << app.log().text();
     Sleep(300);
-    const Screen screen;
-    const int x = frame.left + 1, y = frame.top + 1; // the client area, inside the border
-    EXPECT_EQ(screen.at(frame.left, y + 10), GetSysColor(COLOR_WINDOWFRAME));
-    EXPECT_EQ(screen.at(x, y), kRed);
-    EXPECT_EQ(screen.at(x + 1, y), kImage);
-    EXPECT_EQ(screen.at(x + 22, y + 6), kGreen);
-    // The bar from x 10, its top 21 rows above the image's bottom; done at its left.
-    EXPECT_EQ(screen.at(x + 9, y + kHeight - 10), kImage);
-    EXPECT_EQ(screen.at(x + 10, y + kHeight - 10), kDone);
-    EXPECT_EQ(screen.at(x + 11, y + kHeight - 21), kDone);
-    EXPECT_EQ(screen.at(x + 11, y + kHeight - 22), kImage);
-    // Its last row lies under the border: the frame is the image less the border.
-    EXPECT_EQ(screen.at(x + 11, y + kHeight - 3), kDone);
-    EXPECT_EQ(screen.at(x + 11, y + kHeight - 2), GetSysColor(COLOR_WINDOWFRAME));
+    const std::vector<unsigned long> screen = screenPixels(frame.left, frame.top, kWidth, kHeight);
+    // At client (x, y), inside the one-pixel border.
+    const auto at = [&](int x, int y) { return screen.at(static_cast<std::size_t>((y + 1) * kWidth + x + 1)); };
+    EXPECT_EQ(at(-1, 10), GetSysColor(COLOR_WINDOWFRAME));
+    EXPECT_EQ(at(0, 0), kRed);
+    EXPECT_EQ(at(1, 0), kImage);
+    EXPECT_EQ(at(22, 6), kGreen);
+    // The bar from x 10, its top 21 rows above the image's bottom; done at its left. Its last row
+    // lies under the border: the frame is the image less the border.
+    EXPECT_EQ(at(9, kHeight - 10), kImage);
+    EXPECT_EQ(at(10, kHeight - 10), kDone);
+    EXPECT_EQ(at(11, kHeight - 21), kDone);
+    EXPECT_EQ(at(11, kHeight - 22), kImage);
+    EXPECT_EQ(at(11, kHeight - 3), kDone);
+    EXPECT_EQ(at(11, kHeight - 2), GetSysColor(COLOR_WINDOWFRAME));
 
     // Five frames reach the maximum: the window goes, then sphFinish lets main end.
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 10000));
@@ -186,8 +151,8 @@ class demo.App
     EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
     const CallLog log = app.log();
     EXPECT_EQ(log.find("call", "demo.App.sphPaint(").size(), 5u) << log.text();
-    EXPECT_LT(span(log, "demo.App.sphInit(").first, span(log, "demo.App.sphPaint(").first);
-    EXPECT_LT(span(log, "demo.App.sphPaint(").second, span(log, "demo.App.sphFinish(").first);
+    EXPECT_LT(lineOf(log, "call", "App.sphInit("), lineOf(log, "call", "App.sphPaint("));
+    EXPECT_LT(lineOf(log, "return", "App.sphPaint(", true), lineOf(log, "call", "App.sphFinish("));
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
 }
 
@@ -200,6 +165,8 @@ class demo.App
     await sphFinish 30000
   method isCloseSplash ()Z
     return sequence false false false true
+  method sphGetTickCount ()I
+    return 300
   method sphPaint (Ljava/awt/Graphics2D;II)V
     sleep 700
   method sphFinish ()V
@@ -215,9 +182,12 @@ class demo.App
     ASSERT_NE(window, nullptr) << stressed.log().text();
     ASSERT_NE(plain, nullptr) << bare.log().text();
     const DWORD shown = GetTickCount();
-    DWORD plainGone = 0;
+    DWORD plainGone = 0, stressedFor = 0;
+    // Pointer moves over the splash are messages too: liveness is not tested for each of them.
     while (IsWindow(window) || (IsWindow(plain) && GetTickCount() - shown < 15000)) {
         InvalidateRect(window, nullptr, FALSE);
+        PostMessageW(window, WM_MOUSEMOVE, 0, 0);
+        if (IsWindow(window)) stressedFor = GetTickCount() - shown;
         if (!plainGone && !IsWindow(plain)) plainGone = GetTickCount();
         Sleep(1);
     }
@@ -229,12 +199,9 @@ class demo.App
     EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
     const CallLog log = stressed.log();
     EXPECT_GE(log.find("call", "demo.App.sphPaint(").size(), 1u) << log.text();
-    std::size_t lastPaintReturn = 0;
-    for (std::size_t i = 0; i < log.lines().size(); ++i)
-        if (log.lines()[i].kind == "return" && log.lines()[i].details.find("sphPaint") != std::string::npos)
-            lastPaintReturn = i;
-    EXPECT_LT(lastPaintReturn, span(log, "demo.App.sphFinish(").first) << log.text();
+    EXPECT_LT(lineOf(log, "return", "App.sphPaint(", true), lineOf(log, "call", "App.sphFinish(")) << log.text();
     EXPECT_EQ(log.find("call", "demo.App.sphPaint(").size(), log.find("return", "sphPaint").size()) << log.text();
+    EXPECT_LE(log.find("call", "java.lang.Thread.enumerate(").size(), stressedFor / 1000 + 2);
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
     const ProcessResult bareResult = bare.finish();
     EXPECT_EQ(bareResult.exitCode, 1u);
@@ -277,15 +244,8 @@ class demo.App
     }
     // The image went through a temporary file, which is gone.
     EXPECT_TRUE(corrupt.log().has("call", "javax.imageio.ImageIO.read")) << corrupt.log().text();
-    bool left = false;
-    (void)os::listDirectory(
-        os::tempDirectory(),
-        [](TextView name, bool, void* found) {
-            if (name.starts_with(u"Demo__") && name.ends_with(u".data")) *static_cast<bool*>(found) = true;
-            return true;
-        },
-        &left);
-    EXPECT_FALSE(left);
+    const Text data = os::tempDirectory() + u"Demo__" + fromInt(corrupt.log().lines().front().pid) + u".data";
+    EXPECT_FALSE(os::pathExists(data)) << toUtf8(data);
 }
 
 } // namespace
