@@ -211,7 +211,11 @@ void runSplashController(const std::string& mainClass, const SplashWindow& windo
 
     JoinableThread repaint;
     if (window.state() == SplashWindowState::Shown) {
-        setUpProgressBar(c);
+        try {
+            setUpProgressBar(c);
+        } catch (...) {
+            // No memory for the bar's texts: the splash goes on without a bar.
+        }
         window.startWakeTimer();
         std::optional<int> asked;
         if (isDefined(c.methods, kSphGetTickCount)) asked = callInt(c.methods, kSphGetTickCount);

@@ -6,5 +6,6 @@ namespace tavrelo {
 
 bool startSplashScreen() { return false; }
 void startSplashFollowUp() {}
+void awaitSplashEnd() {}
 
 } // namespace tavrelo

@@ -1,6 +1,7 @@
 // The splash window "Tavrelo WinSPH" and its thread, and the launcher's start of the splash.
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -21,6 +22,10 @@ constexpr wchar_t kSplashClass[] = L"Tavrelo WinSPH";
 // Thread messages of the window thread: start the wake-up timer; destroy the window and end.
 constexpr UINT kStartWakeTimer = WM_APP + 1;
 constexpr UINT kCloseSplash = WM_APP + 2;
+// Posted when the launcher's main thread has let go of Java: the application may have ended.
+constexpr UINT kTestLivenessNow = WM_APP + 3;
+// How long the launcher's end waits for the splash to close by itself.
+constexpr DWORD kEndWaitMs = 3000;
 constexpr UINT_PTR kWakeTimer = 1;
 constexpr UINT kWakePeriodMs = 1000;
 // A liveness test lists the Java threads and asks for a collection; every pointer move over the
@@ -32,6 +37,7 @@ constexpr ULONGLONG kLivenessIntervalMs = 1000;
 // gone, let alone a null one (which would redraw the whole desktop).
 struct SplashState {
     KernelHandle thread;
+    KernelHandle controller; // written and waited for on the launch thread only
     std::atomic<DWORD> threadId{0};
     std::atomic<SplashWindowState> state{SplashWindowState::Pending};
     HWND window = nullptr;
@@ -91,6 +97,7 @@ void runSplashLoop() noexcept {
             SetTimer(splash.window, kWakeTimer, kWakePeriodMs, nullptr);
             continue;
         }
+        if (message.hwnd == nullptr && message.message == kTestLivenessNow) lastTest = 0;
         if (os::launcherEnding() || javaRuntime().ended.load(std::memory_order_acquire)) return;
         if (const ULONGLONG now = GetTickCount64(); now - lastTest >= kLivenessIntervalMs) {
             lastTest = now;
@@ -146,7 +153,11 @@ const SplashWindow kSplashWindow{
         PostThreadMessageW(splash.threadId.load(), kCloseSplash, 0, 0);
         WaitForSingleObject(splash.thread.get(), INFINITE);
     },
-    [] (unsigned milliseconds) noexcept { os::sleepMs(milliseconds); },
+    [] (unsigned milliseconds) noexcept {
+        // In slices, so a window thread that ended (the application did) ends the tick too.
+        for (unsigned slept = 0; slept < milliseconds && splash.state.load() == SplashWindowState::Shown; slept += 50)
+            os::sleepMs(std::min(50u, milliseconds - slept));
+    },
     [] () noexcept { return static_cast<long long>(std::time(nullptr)); },
     [] () noexcept { return os::launcherEnding() || javaRuntime().ended.load(std::memory_order_acquire); },
 };
@@ -168,9 +179,15 @@ void startSplashFollowUp() {
     // A window thread that has given up already (an image that does not load) needs no
     // controller, and the application hears nothing of a splash.
     if (!splash.thread || splash.state.load() == SplashWindowState::Gone) return;
-    // The controller ends by itself once the splash has closed: its handle is not kept. Without
-    // one the window stays until the application ends.
-    const KernelHandle controller(CreateThread(nullptr, 0, controllerThread, nullptr, 0, nullptr));
+    // Without a controller the window stays until the application ends.
+    splash.controller.reset(CreateThread(nullptr, 0, controllerThread, nullptr, 0, nullptr));
+}
+
+void awaitSplashEnd() {
+    if (!splash.thread) return;
+    PostThreadMessageW(splash.threadId.load(), kTestLivenessNow, 0, 0);
+    // The controller is the last to call Java (sphFinish); without one, the window thread.
+    WaitForSingleObject(splash.controller ? splash.controller.get() : splash.thread.get(), kEndWaitMs);
 }
 
 } // namespace tavrelo

@@ -141,6 +141,7 @@ void shutdownJavaVm(bool destroy) {
         // into the launcher: it counts as running until this returns.
         detachJavaThread();
         awaitDesktopThreadEnd();
+        awaitSplashEnd();
         vm->DestroyJavaVM();
     }
     // The library stays loaded: a VM left running still executes its code, and even a destroyed

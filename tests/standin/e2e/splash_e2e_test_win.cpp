@@ -212,11 +212,12 @@ TEST(SplashEndToEnd, NoSplashWithoutAReadableImageAndNoneBeyondTheApplication) {
     constexpr char kWatched[] = R"(
 class demo.App
   method main ([Ljava/lang/String;)V
-    print "main ran"
-    sleep 1500
+    sleep 3000
   method sphInit ()V
   method isCloseSplash ()Z
     return false
+  method isOneInstance ([Ljava/lang/String;)Z
+    return true
 )";
     SplashApp none(kWatched, u"Tavrelo_console.exe", std::nullopt);
     SplashApp corrupt(kWatched, u"Tavrelo.exe", std::string("BM not an image at all"));
@@ -228,10 +229,24 @@ class demo.App
         EXPECT_TRUE(waitUntil([&] { return app->calls("demo.App.main(") == 1; }, 20000)) << app->log().text();
         EXPECT_EQ(app->window(300), nullptr);
     }
+    // A start handed over to the running instance shows no splash of its own.
+    EXPECT_TRUE(waitUntil([&] { return early.calls("demo.App.main(") == 1; }, 20000));
+    EXPECT_EQ(runProcess(early.launcher, u"", early.dir.path(), 30000).exitCode, 0u);
+    EXPECT_EQ(early.calls("demo.App.isOneInstance("), 1u) << early.log().text();
+    EXPECT_EQ(early.calls("javax.imageio.ImageIO.read"), 1u) << early.log().text();
     const ProcessResult earlyResult = early.finish();
     EXPECT_EQ(earlyResult.exitCode, 1u);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(early.log().has("destroy-wait")) << early.log().text();
+    // The splash closed before the VM's end: none of the launcher's threads is still attached.
+    const CallLog earlyLog = early.log();
+    int attached = 0;
+    for (const LogLine& line : earlyLog.lines()) {
+        if (line.kind == "destroy") break;
+        if (line.pid == earlyLog.lines().front().pid && line.thread == "Tavrelo native thread")
+            attached += line.kind == "attach" ? 1 : line.kind == "detach" ? -1 : 0;
+    }
+    EXPECT_EQ(attached, 0) << earlyLog.text();
     EXPECT_EQ(early.log().errors(), std::vector<std::string>{}) << early.log().text();
 
     for (SplashApp* app : {&none, &corrupt}) {
