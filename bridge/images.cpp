@@ -131,14 +131,28 @@ ImagePixels imagePixels(jobject image, int width, int height) noexcept {
     return ImagePixels(array, elements, width, height);
 }
 
-bool paintFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame) noexcept {
-    if (!isDefined(record, slot)) return false;
+bool renderFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame,
+                 const FrameLayers& layers) noexcept {
+    const bool painter = isDefined(record, slot);
+    if (!painter && !layers.background && !layers.image && !layers.afterPaint) return false;
     ImagePixels pixels;
     {
         LocalRef<jobject> image(newArgbImage(width, height));
         LocalRef<jobject> graphics(createGraphics(image.get()));
         if (!graphics) return false;
-        callVoid(record, slot, graphics.get(), jint{width}, jint{height});
+        if (layers.background) {
+            callMethodVoid("java.awt.Graphics", graphics.get(), "setColor", "Ljava/awt/Color;", layers.background);
+            callMethodVoid("java.awt.Graphics", graphics.get(), "fillRect", "IIII", jint{0}, jint{0}, jint{width},
+                           jint{height});
+        }
+        if (layers.image)
+            (void)callMethodBoolean("java.awt.Graphics", graphics.get(), "drawImage",
+                                    "Ljava/awt/Image;IILjava/awt/image/ImageObserver;", layers.image, jint{0}, jint{0},
+                                    static_cast<jobject>(nullptr));
+        if (painter) callVoid(record, slot, graphics.get(), jint{width}, jint{height});
+        if (layers.afterPaint) layers.afterPaint(graphics.get(), layers.afterPaintContext);
+        // Java2D keeps native resources per graphics until it is disposed or collected.
+        callMethodVoid("java.awt.Graphics", graphics.get(), "dispose", nullptr);
         pixels = imagePixels(image.get(), width, height);
     }
     if (!pixels) return false;

@@ -89,10 +89,22 @@ class ImagePixels {
 // The pixels of the image's top-left width x height area (getRGB); empty on failure.
 [[nodiscard]] ImagePixels imagePixels(jobject image, int width, int height) noexcept;
 
-// One frame painted by the application: a width x height ARGB image, its graphics handed to the
-// slot's method with the size (signature "(Ljava/awt/Graphics2D;II)V"), then its pixels. On
-// success the previous frame is released and replaced; when the slot is not defined or the
-// pixels cannot be had, `frame` keeps the previous one and the result is false.
-bool paintFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame) noexcept;
+// What a frame holds beneath and above the application's painting.
+struct FrameLayers {
+    jobject background = nullptr; // a java.awt.Color that fills the frame first
+    jobject image = nullptr;      // a java.awt.Image drawn at (0, 0) over it
+    // Called with the frame's java.awt.Graphics2D after the slot's method (a progress bar's own
+    // painting); it must not keep the reference.
+    void (*afterPaint)(jobject graphics, void* context) noexcept = nullptr;
+    void* afterPaintContext = nullptr;
+};
+
+// One frame: a width x height ARGB image filled with the background, the image drawn on it,
+// then the slot's method (when defined) called with its graphics and the size (signature
+// "(Ljava/awt/Graphics2D;II)V"), then the after-paint step; then its pixels. On success the
+// previous frame is released and replaced; when there is nothing to draw (no method and no
+// layer) or the pixels cannot be had, `frame` keeps the previous one and the result is false.
+bool renderFrame(const FeatureInterface& record, int slot, int width, int height, ImagePixels& frame,
+                 const FrameLayers& layers = {}) noexcept;
 
 } // namespace tavrelo

@@ -21,6 +21,10 @@ namespace tavrelo {
 // Splash screen: true when one was shown; the follow-up thread closes it.
 [[nodiscard]] bool startSplashScreen();
 void startSplashFollowUp();
+// Launch thread, after letting go of Java and before the VM's end: has the splash test at once
+// whether the application still lives and gives it a short while to close (its threads call
+// Java until then). Returns at once without a splash.
+void awaitSplashEnd();
 
 // The main class when the configuration does not name it (archive manifests, class files); empty
 // when nothing was found.

@@ -142,6 +142,7 @@ void shutdownJavaVm(bool destroy) {
         detachJavaThread();
         awaitDesktopThreadEnd();
         awaitNativeThreadsEnd();
+        awaitSplashEnd();
         vm->DestroyJavaVM();
     }
     // The library stays loaded: a VM left running still executes its code, and even a destroyed

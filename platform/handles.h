@@ -8,6 +8,7 @@ struct HINSTANCE__;
 struct SC_HANDLE__;
 struct HICON__;
 struct HMENU__;
+struct HDC__;
 
 namespace tavrelo {
 
@@ -51,6 +52,16 @@ struct MenuPolicy {
     static constexpr Type invalid() noexcept { return nullptr; }
     static void close(Type handle) noexcept;
 };
+struct GdiObjectPolicy { // bitmaps, brushes, pens (HGDIOBJ), not selected into a DC when closed
+    using Type = void*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type handle) noexcept;
+};
+struct MemoryDcPolicy { // a DC made with CreateCompatibleDC
+    using Type = HDC__*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type handle) noexcept;
+};
 
 using KernelHandle = UniqueHandle<KernelHandlePolicy>;
 using FileHandle = UniqueHandle<FileHandlePolicy>;
@@ -60,5 +71,7 @@ using ServiceHandle = UniqueHandle<ServiceHandlePolicy>;
 using ModuleHandle = UniqueHandle<ModulePolicy>;
 using IconHandle = UniqueHandle<IconPolicy>;
 using MenuHandle = UniqueHandle<MenuPolicy>;
+using GdiObject = UniqueHandle<GdiObjectPolicy>;
+using MemoryDc = UniqueHandle<MemoryDcPolicy>;
 
 } // namespace tavrelo

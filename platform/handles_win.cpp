@@ -22,5 +22,7 @@ void ServiceHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { C
 void ModulePolicy::close(Type handle) noexcept { keepingLastError([&] { FreeLibrary(handle); }); }
 void IconPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyIcon(handle); }); }
 void MenuPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyMenu(handle); }); }
+void GdiObjectPolicy::close(Type handle) noexcept { keepingLastError([&] { DeleteObject(handle); }); }
+void MemoryDcPolicy::close(Type handle) noexcept { keepingLastError([&] { DeleteDC(handle); }); }
 
 } // namespace tavrelo

@@ -37,6 +37,13 @@ void ensureJavaVm() {
     ASSERT_NE(javaVm(), nullptr);
 }
 
+void useHeadlessAwt() {
+    LocalRef<jstring> name(toJavaString(u"java.awt.headless"));
+    LocalRef<jstring> value(toJavaString(u"true"));
+    LocalRef<jobject> old(callMethodObject("java.lang.System", nullptr, "setProperty", "java.lang.String",
+                                           "Ljava/lang/String;Ljava/lang/String;", name.get(), value.get()));
+}
+
 namespace {
 
 // Reads what is there; false at the end of the stream.

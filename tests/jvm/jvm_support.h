@@ -14,6 +14,8 @@ namespace tavrelo::test {
 // thread, which becomes the launch thread. Aborts the test when it cannot. The VM gets the
 // options of the environment variable TAVRELO_TEST_VM_OPTIONS when it is set.
 void ensureJavaVm();
+// Headless AWT for the VM of this process: images, icons and Swing components need no display.
+void useHeadlessAwt();
 
 struct RunResult {
     int status = -1; // exit status; 128 + signal when killed by one; -1 when it could not start

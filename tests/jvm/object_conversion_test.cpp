@@ -146,11 +146,7 @@ class Images : public ::testing::Test {
   protected:
     void SetUp() override {
         ensureJavaVm();
-        // Headless AWT: images, icons and Swing components need no display.
-        LocalRef<jstring> name(toJavaString(u"java.awt.headless"));
-        LocalRef<jstring> value(toJavaString(u"true"));
-        LocalRef<jobject> old(callMethodObject("java.lang.System", nullptr, "setProperty", "java.lang.String",
-                                               "Ljava/lang/String;Ljava/lang/String;", name.get(), value.get()));
+        useHeadlessAwt();
         callMethodVoid(kObjects, nullptr, "forget", nullptr);
     }
     static unsigned pixel(jobject image, int x, int y) {
@@ -172,7 +168,7 @@ TEST_F(Images, FramePaintedByTheApplicationComesBackAsPixels) {
     ASSERT_EQ(bindMethod(record, kObjects, 1, "paintFails", "(Ljava/awt/Graphics2D;II)V"), 1);
 
     ImagePixels frame;
-    ASSERT_TRUE(paintFrame(record, 0, 40, 30, frame));
+    ASSERT_TRUE(renderFrame(record, 0, 40, 30, frame));
     EXPECT_EQ(javaText(make("paintedSize", "java.lang.String")), "40x30");
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame.width(), 40);
@@ -183,21 +179,21 @@ TEST_F(Images, FramePaintedByTheApplicationComesBackAsPixels) {
     EXPECT_EQ(at(frame, 39, 29), 0xFFFFFFFFu);
 
     // The next frame replaces it.
-    ASSERT_TRUE(paintFrame(record, 0, 9, 5, frame));
+    ASSERT_TRUE(renderFrame(record, 0, 9, 5, frame));
     EXPECT_EQ(frame.width(), 9);
     EXPECT_EQ(at(frame, 8, 4), 0xFFFFFFFFu);
     EXPECT_EQ(at(frame, 5, 0), 0x800000FFu);
 
     // A painter that throws leaves a blank frame; the exception goes no further.
-    ASSERT_TRUE(paintFrame(record, 1, 4, 4, frame));
+    ASSERT_TRUE(renderFrame(record, 1, 4, 4, frame));
     EXPECT_EQ(at(frame, 0, 0), 0u);
     EXPECT_EQ(javaEnv()->ExceptionCheck(), JNI_FALSE);
     EXPECT_EQ(callCount(), 3);
 
     // No painter, or no possible image: the last frame stays.
-    EXPECT_FALSE(paintFrame(record, 2, 4, 4, frame));
-    EXPECT_FALSE(paintFrame(record, 0, 0, 4, frame));
-    EXPECT_FALSE(paintFrame(record, 0, 100000, 100000, frame));
+    EXPECT_FALSE(renderFrame(record, 2, 4, 4, frame));
+    EXPECT_FALSE(renderFrame(record, 0, 0, 4, frame));
+    EXPECT_FALSE(renderFrame(record, 0, 100000, 100000, frame));
     EXPECT_EQ(frame.width(), 4);
     EXPECT_EQ(callCount(), 3);
     frame.release();

@@ -133,7 +133,7 @@ void conversionLoops(TempDir& dir, int rounds) {
     // Frames of 64 KB, each replacing the one before.
     ImagePixels frame;
     for (int i = 0; i < rounds; ++i)
-        ASSERT_TRUE(paintFrame(record, 2, 128, 128, frame)) << i;
+        ASSERT_TRUE(renderFrame(record, 2, 128, 128, frame)) << i;
     ASSERT_EQ(static_cast<unsigned>(frame.data()[0]), 0xFFFF0000u);
     frame.release();
 
@@ -193,7 +193,7 @@ void leakOnPurpose() {
     static std::vector<ImagePixels> kept;
     for (int i = 0; i < 200; ++i) {
         ImagePixels frame;
-        ASSERT_TRUE(paintFrame(record, 0, 256, 128, frame));
+        ASSERT_TRUE(renderFrame(record, 0, 256, 128, frame));
         kept.push_back(std::move(frame)); // 128 KB each, never released
     }
 }

@@ -54,6 +54,9 @@ private:
 };
 
 // The Win32 answer and button codes, so tests need not include <windows.h>.
+// The screen's pixels in a rectangle, rows from the top, as COLORREF values: what a user sees.
+std::vector<unsigned long> screenPixels(int x, int y, int width, int height);
+
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;

@@ -141,6 +141,13 @@ BOOL CALLBACK collectButton(HWND child, LPARAM context) {
 
 } // namespace
 
+std::vector<unsigned long> screenPixels(int x, int y, int width, int height) {
+    HDC screen = GetDC(nullptr);
+    const std::vector<COLORREF> out = pixels(screen, x, y, width, height);
+    ReleaseDC(nullptr, screen);
+    return {out.begin(), out.end()};
+}
+
 BoxDriver::BoxDriver(std::vector<int> answers) : answers_(std::move(answers)) {
     thread_ = std::thread([this] { run(); });
 }

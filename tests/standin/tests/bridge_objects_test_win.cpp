@@ -49,10 +49,10 @@ TEST(BridgeObjectsOnStandin, ObjectsTravelAsBytesAndImagesAsPixels) {
     EXPECT_EQ(deserializeObject(garbage.data(), garbage.size()), nullptr);
 
     ImagePixels frame;
-    ASSERT_TRUE(paintFrame(record, 2, 40, 20, frame));
+    ASSERT_TRUE(renderFrame(record, 2, 40, 20, frame));
     EXPECT_EQ(static_cast<unsigned>(frame.data()[0]), 0xFF00FF00u);
     EXPECT_EQ(static_cast<unsigned>(frame.data()[15 * 40 + 30]), 0u);
-    ASSERT_TRUE(paintFrame(record, 2, 8, 8, frame));
+    ASSERT_TRUE(renderFrame(record, 2, 8, 8, frame));
     EXPECT_EQ(frame.width(), 8);
     frame.release();
 
