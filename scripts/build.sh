@@ -13,11 +13,12 @@ mkdir -p dist/windows dist/linux
 cp build/win64/apps/Tavrelo_console.exe build/win64/apps/Tavrelo.exe dist/windows/
 cp build/host/apps/Tavrelo_console dist/linux/
 
-# Size target: the console launcher stays small.
+# Size target: the whole console launcher (service, companion, tray, splash, natives, session
+# restore), static and beside no DLL of its own, stays under 400 KiB.
 size=$(stat -c %s dist/windows/Tavrelo_console.exe)
-echo "size: Tavrelo_console.exe $((size / 1024)) KiB (target: at most 300 KiB)"
-if [ "$size" -gt $((300 * 1024)) ]; then
-    echo "size: Tavrelo_console.exe is over its 300 KiB target" >&2
+echo "size: Tavrelo_console.exe $((size / 1024)) KiB (target: at most 400 KiB)"
+if [ "$size" -gt $((400 * 1024)) ]; then
+    echo "size: Tavrelo_console.exe is over its 400 KiB target" >&2
     exit 1
 fi
 
