@@ -2,6 +2,7 @@
 #include "platform/os.h"
 #include "resources/resources.h"
 #include "service/admin.h"
+#include "service/service.h"
 
 namespace tavrelo {
 
@@ -22,6 +23,9 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     context.serviceSubMode = serviceSubModeOf(afterName > 0 ? programArguments[0] : nullptr);
     context.adminKind = adminKind;
     deriveNames(context); // the hand-over looks for the tool beside the launcher
+    // Nobody sees a box in the service's session, and it would hold the start up until the
+    // manager gives up: from here on every message of the service process goes to the event log.
+    if (context.serviceSubMode == kSubModeService) useServicePresenter();
     const int launchMode = context.serviceSubMode != kSubModeNone ? kModeServiceSide : kModeApplication;
 
     CommandLineActions actions;

@@ -54,7 +54,9 @@ void deleteRunTypeShortcut(int runType);
 [[nodiscard]] int runApplet();
 [[nodiscard]] int runScreenSaver();
 
-// The command-line actions of a run type; each returns the exit status.
+// The command-line actions of a run type; each returns the exit status, or kGoOnToMain when the
+// application's main runs instead (a service application on a system without services).
+inline constexpr int kGoOnToMain = -1;
 [[nodiscard]] int runServiceActions(const CommandLineActions* actions);
 [[nodiscard]] int runControlPanelActions(const CommandLineActions* actions);
 [[nodiscard]] int runScreenSaverActions(const CommandLineActions* actions);
