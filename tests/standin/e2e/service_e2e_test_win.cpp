@@ -240,5 +240,56 @@ TEST_F(Service, BlockingMainRunsAndHungMethodsEndWithinTheStopTimeout) {
     EXPECT_TRUE(waitUntil([&] { return !serviceExists(name); }, 5000));
 }
 
+// serviceInit fails once, with a failure command; then it succeeds, but stop is not accepted.
+TEST_F(Service, FailedInitRunsTheFailureCommandAndStopNeedsConsent) {
+    const Text name = u"TavSvcFail";
+    const Text record = dir / u"failure.txt";
+    std::string escaped;
+    for (const char c : toUtf8(record)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    const std::string info = R"(
+  method serviceGetInfo ()[Ljava/lang/String;
+    return ["Tavrelo Fail Test" null "false" "false" "C:/windows/system32/cmd.exe" "/c echo ran>>)" +
+                             escaped + R"("]
+)";
+    install(name, ("class demo.App\n  method serviceInit ()Z\n    return false\n" + info).c_str());
+    BoxDriver noStart({kIdNo});
+    EXPECT_EQ(launch(name + u"_console.exe", u"-installService", &noStart).exitCode, 1u);
+    ASSERT_EQ(noStart.boxes().size(), 1u);
+    EXPECT_EQ(noStart.boxes()[0].text, u"The service has created, do you want to start it ?");
+    ASSERT_TRUE(serviceExists(name));
+    EXPECT_EQ(statusOf(name).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+
+    (void)control(name, 0);
+    std::string recorded;
+    EXPECT_TRUE(waitUntil([&] { return os::readFile(record, recorded) && !recorded.empty(); }, 10000));
+    EXPECT_TRUE(processesGone(dir / u"jre", "demo.App.serviceInit", 5000));
+    EXPECT_TRUE(os::readFile(record, recorded));
+    EXPECT_EQ(recorded, "ran\r\n");
+
+    // Without a runtime the start fails at once: no box holds the service process up.
+    ASSERT_TRUE(MoveFileW(wc(dir / u"jre"), wc(dir / u"gone")));
+    const ULONGLONG asked = GetTickCount64();
+    EXPECT_NE(control(name, 0), 0u);
+    EXPECT_LE(GetTickCount64() - asked, 8000u);
+    EXPECT_TRUE(reaches(name, SERVICE_STOPPED, 5000));
+    EXPECT_TRUE(os::readFile(record, recorded));
+    EXPECT_EQ(recorded, "ran\r\n");
+    ASSERT_TRUE(MoveFileW(wc(dir / u"gone"), wc(dir / u"jre")));
+
+    ASSERT_TRUE(writeScenario(dir / u"jre", "class demo.App\n  method serviceInit ()Z\n    return true\n" + info));
+    EXPECT_EQ(control(name, 0), 0u);
+    EXPECT_TRUE(reaches(name, SERVICE_RUNNING, 10000));
+    EXPECT_EQ(control(name, SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+    EXPECT_EQ(statusOf(name).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    // It cannot be stopped: the test ends its process itself.
+    for (const LogLine& line : log().find("call", "demo.App.serviceInit"))
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, line.pid)) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    // (wine's manager takes a while to notice; the service is deleted all the same)
+}
+
 } // namespace
 } // namespace tavrelo::standin::test
