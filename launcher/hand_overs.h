@@ -50,7 +50,7 @@ void createRunTypeShortcut(int runType);
 void deleteRunTypeShortcut(int runType);
 
 // Launch modes other than the ordinary run; each returns the exit status.
-[[nodiscard]] int runServiceSide();
+[[nodiscard]] int runServiceSide(int desktopFeatureSet);
 [[nodiscard]] int runApplet();
 [[nodiscard]] int runScreenSaver();
 

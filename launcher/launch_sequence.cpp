@@ -139,7 +139,7 @@ int runLauncher(const LaunchRequest& request) {
 
     if (request.adminKind != kAdminSection) {
         switch (request.launchMode) {
-        case kModeServiceSide: return runServiceSide();
+        case kModeServiceSide: return runServiceSide(desktopSet);
         case kModeApplet: return runApplet();
         case kModeScreenSaver: return runScreenSaver();
         default:

@@ -164,6 +164,9 @@ int runCompanion(int desktopFeatureSet, TextView directory, TextView application
     }
     startDesktopThread(desktopFeatureSet, mainClassName());
     Sleep(kSettleMs);
+    // The companion lives as long as its application's threads (the tray's, the windows the pump's
+    // methods open) or until the service's quit ends it.
+    while (!os::launcherEnding() && isApplicationAlive(true)) Sleep(kSettleMs);
     shutdownJavaVm(true);
     return 1;
 }

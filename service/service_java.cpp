@@ -2,7 +2,6 @@
 #include <array>
 
 #include "bridge/bridge.h"
-#include "desktop/tray.h"
 #include "launcher/hand_overs.h"
 #include "service/service.h"
 
@@ -76,6 +75,23 @@ ServiceInfo readServiceInfo() noexcept {
     }
 }
 
-bool hasCompanion() noexcept { return bindTaskbar(mainClassName()); }
+// Looked up in a record of its own: the tray's record is bound once, by the desktop features.
+bool hasCompanion() noexcept {
+    static FeatureInterface companion{5, "TaskbarManagement"};
+    constexpr std::array<SlotMethod, 5> methods{{
+        {"taskGetMenu", "(ZI)[[Ljava/lang/String;"},
+        {"taskGetInfo", "()[Ljava/lang/String;"},
+        {"taskDisplayMenu", "(ZLjava/awt/Component;II)Z"},
+        {"taskDataForService", "()Ljava/io/Serializable;"},
+        {"taskDataFromService", "(Ljava/io/Serializable;)V"},
+    }};
+    bool any = false;
+    for (int slot = 0; slot < 5; ++slot) {
+        const SlotMethod& method = methods[static_cast<std::size_t>(slot)];
+        (void)bindMethod(companion, mainClassName().c_str(), slot, method.name, method.signature);
+        any = any || isDefined(companion, slot);
+    }
+    return any;
+}
 
 } // namespace tavrelo

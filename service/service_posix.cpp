@@ -5,7 +5,7 @@
 
 namespace tavrelo {
 
-int runServiceSide() { return 0; }
+int runServiceSide(int) { return 0; }
 
 void useServicePresenter() noexcept {}
 

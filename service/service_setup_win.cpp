@@ -135,9 +135,8 @@ int runServiceActions(const CommandLineActions* actions) {
     return serviceSetup(context.launcherDirectory, context.baseName, actions);
 }
 
-int runServiceSide() {
+int runServiceSide(int features) {
     const LaunchContext& context = launchContext();
-    const int features = desktopFeatures(mainClassName(), context.serviceSubMode);
     if (context.serviceSubMode == kSubModeCompanion)
         return runCompanion(features, context.launcherDirectory, context.baseName);
     return runService(features, context.launcherDirectory, context.baseName);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "harness/box_driver.h"
 #include "harness/process.h"
 #include "harness/standin.h"
@@ -289,6 +291,90 @@ TEST_F(Service, FailedInitRunsTheFailureCommandAndStopNeedsConsent) {
             CloseHandle(process);
         }
     // (wine's manager takes a while to notice; the service is deleted all the same)
+}
+
+constexpr char kCompanionApp[] = R"(
+class demo.App
+  method serviceGetInfo ()[Ljava/lang/String;
+    return ["Tavrelo UI Test" null "false" "true"]
+  method serviceInit ()Z
+    return true
+  method serviceIsDataForUI ()Z
+    return sequence true false
+  method serviceDataForUI ()Ljava/io/Serializable;
+    return "to companion"
+  method serviceDataFromUI (Ljava/io/Serializable;)V
+    print "service got"
+  method taskIsDataForService ()Z
+    return sequence true false
+  method taskDataForService ()Ljava/io/Serializable;
+    return "to service"
+  method taskDataFromService (Ljava/io/Serializable;)V
+    print "companion got"
+  method taskGetInfo ()[Ljava/lang/String;
+    return ["UI"]
+  method taskInit (Z)V
+    start AWT-EventQueue-0 60000
+  method taskErrorNoService ()V
+    print "no service"
+)";
+
+// The companion: started at installation through its Run value, one per session, objects both
+// ways, alive through a pause, gone with the stop.
+TEST_F(Service, CompanionExchangesObjectsAndFollowsItsService) {
+    const Text name = u"TavSvcUi";
+    install(name, kCompanionApp);
+    const Text runKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const Text runValue = u"Tavrelo_SVC_UI__" + name;
+    (void)regDeleteValue(HKEY_CURRENT_USER, runKey, runValue);
+
+    // Without its service the companion tells the application and ends.
+    const ProcessResult alone = launch(name + u".exe", u"-startServiceUI");
+    EXPECT_EQ(alone.exitCode, 1u);
+    EXPECT_EQ(log().find("call", "demo.App.taskErrorNoService").size(), 1u);
+
+    EXPECT_EQ(launch(name + u"_console.exe", u"-installService -startService").exitCode, 1u);
+    ASSERT_TRUE(reaches(name, SERVICE_RUNNING, 10000));
+    EXPECT_EQ(regReadText(HKEY_CURRENT_USER, runKey, runValue).value_or(u""),
+              u"\"" + os::longPathName(dir.path()) + u"\\" + name + u"_console.exe\" -startServiceUI");
+    // wine's processes are all fully elevated and it has no shell window: an elevated setup
+    // starts no companion (the Run value will, at the next logon); the test starts it instead.
+    Sleep(1500);
+    EXPECT_EQ(log().find("created").size(), 3u) << log().text();
+    ProcessResult companionRun;
+    std::thread companionThread([&] { companionRun = launch(name + u"_console.exe", u"-startServiceUI"); });
+    // The first probe of the companion brings it a null, then each side's object arrives.
+    const bool exchanged = waitUntil([&] { return log().has("call", "demo.App.serviceDataFromUI") &&
+                                                  log().find("call", "demo.App.taskDataFromService").size() >= 2; },
+                                     20000);
+    if (!exchanged) companionThread.join();
+    ASSERT_TRUE(exchanged) << log().text();
+    const auto toCompanion = log().find("call", "demo.App.taskDataFromService");
+    EXPECT_NE(toCompanion[0].details.find("(null)"), std::string::npos) << toCompanion[0].details;
+    EXPECT_NE(toCompanion[1].details.find("\"to companion\""), std::string::npos) << toCompanion[1].details;
+    EXPECT_NE(log().find("call", "demo.App.serviceDataFromUI")[0].details.find("\"to service\""), std::string::npos);
+    const unsigned long companion = toCompanion[0].pid;
+
+    // A second companion in the session ends at once, before any exchange.
+    const ProcessResult second = launch(name + u".exe", u"-startServiceUI");
+    EXPECT_EQ(second.exitCode, 1u);
+    EXPECT_FALSE(log().has("call", "demo.App.taskGetInfo") &&
+                 log().find("call", "demo.App.taskGetInfo").back().pid != companion);
+
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, companion);
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(control(name, SERVICE_CONTROL_PAUSE), 0u);
+    EXPECT_TRUE(reaches(name, SERVICE_PAUSED, 5000));
+    EXPECT_EQ(WaitForSingleObject(process, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(control(name, SERVICE_CONTROL_STOP), 0u);
+    EXPECT_EQ(WaitForSingleObject(process, 8000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(process);
+    companionThread.join();
+    EXPECT_FALSE(companionRun.timedOut);
+
+    EXPECT_EQ(launch(name + u"_console.exe", u"-deleteService").exitCode, 1u);
+    EXPECT_FALSE(regReadText(HKEY_CURRENT_USER, runKey, runValue));
+    EXPECT_TRUE(log().errors().empty()) << log().text();
 }
 
 } // namespace
