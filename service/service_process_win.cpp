@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -301,20 +302,23 @@ void watcherThread() {
 // serviceFinish gets the stop time-out too; past it the process ends all the same.
 void finishApplication() {
     if (!isDefined(serviceMethods(), kServiceFinish)) return;
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    std::thread([&] {
+    // Shared with the thread, which may still be signalling when the wait is over.
+    struct Finish {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    const auto state = std::make_shared<Finish>();
+    std::thread([state] {
         callVoid(serviceMethods(), kServiceFinish);
         releaseJavaThread();
-        {
-            std::lock_guard guard(lock);
-            finished = true;
-        }
-        done.notify_all();
+        std::lock_guard guard(state->lock);
+        state->finished = true;
+        state->done.notify_all();
     }).detach();
-    std::unique_lock guard(lock);
-    if (!done.wait_for(guard, std::chrono::milliseconds(process().stopTimeoutMs), [&] { return finished; })) {
+    std::unique_lock guard(state->lock);
+    if (!state->done.wait_for(guard, std::chrono::milliseconds(process().stopTimeoutMs),
+                              [&] { return state->finished; })) {
         guard.unlock();
         warn(formatText(u"serviceFinish did not return within %d s; the service process ends.",
                         {static_cast<int>(process().stopTimeoutMs / 1000)}));
