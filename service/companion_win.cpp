@@ -3,8 +3,6 @@
 // icon and exchanging the application's objects with the service.
 #include <windows.h>
 
-#include <thread>
-
 #include "bridge/bridge.h"
 #include "desktop/desktop.h"
 #include "ipc/pipes.h"
@@ -48,7 +46,8 @@ ServicePresence testService(TextView name) {
 
 // Ends the companion once its service is gone. Only a service that no longer exists takes the
 // Run value with it: a refusal or a busy manager says nothing about the installation.
-void serviceWatch(Text name) {
+void serviceWatch(void*) {
+    const Text name = launchContext().baseName;
     for (;;) {
         Sleep(kWatchPeriodMs);
         if (os::launcherEnding()) break;
@@ -157,11 +156,8 @@ int runCompanion(int desktopFeatureSet, TextView directory, TextView application
     PipeProcessHooks hooks = pipeProcessHooks();
     hooks.reAddTrayIcon = reAddTrayIcon;
     setPipeProcessHooks(hooks);
-    try {
-        std::thread(serviceWatch, Text(applicationName)).detach();
-    } catch (...) {
-        // Without the watch the companion ends with its application or on the service's quit.
-    }
+    // Without the watch the companion ends with its application or on the service's quit.
+    (void)startPipeThread(serviceWatch, nullptr);
     startDesktopThread(desktopFeatureSet, mainClassName());
     Sleep(kSettleMs);
     // The companion lives as long as its application's threads (the tray's, the windows the pump's

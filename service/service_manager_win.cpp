@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <mutex>
-
 #include "platform/handles.h"
 #include "platform/system.h"
 #include "platform/win_text.h"
@@ -58,11 +56,8 @@ ServiceManagerApi resolveAll() {
     return api;
 }
 
-std::once_flag resolved;
-ServiceManagerApi table{};
-
 ServiceManagerApi& resolvedTable() noexcept {
-    std::call_once(resolved, [] { table = resolveAll(); });
+    static ServiceManagerApi table = resolveAll(); // resolved once, on the first call of any thread
     return table;
 }
 

@@ -9,14 +9,12 @@
 // ended by its watchdog. Every status report takes one lock; nothing follows STOPPED.
 #include <windows.h>
 
-#include <condition_variable>
-#include <deque>
-#include <memory>
 #include <mutex>
-#include <thread>
+#include <vector>
 
 #include "bridge/bridge.h"
 #include "desktop/tray.h"
+#include "ipc/pipes.h"
 #include "launcher/hand_overs.h"
 #include "launcher/java_runtime.h"
 #include "launcher/launcher.h"
@@ -130,17 +128,24 @@ struct Control {
     unsigned long long ticket; // stops and shutdowns: the watchdog's number
 };
 
+// Win32 threads and events rather than the standard library's: they keep the launcher small.
 struct ControlQueue {
     std::mutex lock;
-    std::condition_variable changed;
-    std::deque<Control> pending;
+    HANDLE arrived = CreateEventW(nullptr, FALSE, FALSE, nullptr); // auto-reset; process lifetime
+    std::vector<Control> pending;
     unsigned long long stopsArrived = 0;
-    unsigned long long stopsSettled = 0;
+    std::atomic<unsigned long long> stopsSettled{0};
     std::atomic<int> runningSlot{-1};
 };
 ControlQueue& controls() {
     static ControlQueue queue;
     return queue;
+}
+
+constexpr DWORD kWatchdogPollMs = 50;
+
+void startThread(void (*routine)(void*), void* argument) {
+    if (!startPipeThread(routine, argument)) throw std::bad_alloc();
 }
 
 int slotOf(DWORD control) {
@@ -153,12 +158,10 @@ int slotOf(DWORD control) {
 }
 
 void settleStop(unsigned long long ticket) {
-    ControlQueue& queue = controls();
-    {
-        std::lock_guard guard(queue.lock);
-        if (ticket > queue.stopsSettled) queue.stopsSettled = ticket;
+    std::atomic<unsigned long long>& settled = controls().stopsSettled;
+    unsigned long long seen = settled.load();
+    while (seen < ticket && !settled.compare_exchange_weak(seen, ticket)) {
     }
-    queue.changed.notify_all();
 }
 
 void runControl(const Control& control) {
@@ -183,28 +186,35 @@ void runControl(const Control& control) {
     if (stopping) settleStop(control.ticket);
 }
 
-void controlThread() {
+void controlThread(void*) {
     ControlQueue& queue = controls();
     for (;;) {
-        std::unique_lock guard(queue.lock);
-        queue.changed.wait(guard, [&] { return !queue.pending.empty(); });
-        const Control control = queue.pending.front();
-        queue.pending.pop_front();
-        guard.unlock();
-        runControl(control);
-        releaseJavaThread();
+        WaitForSingleObject(queue.arrived, INFINITE);
+        for (;;) {
+            Control control{};
+            {
+                std::lock_guard guard(queue.lock);
+                if (queue.pending.empty()) break;
+                control = queue.pending.front();
+                queue.pending.erase(queue.pending.begin());
+            }
+            runControl(control);
+            releaseJavaThread();
+        }
     }
 }
 
-void watchdog(unsigned long long ticket) {
+void watchdog(void* argument) {
+    const auto ticket = reinterpret_cast<std::uintptr_t>(argument);
     ControlQueue& queue = controls();
-    std::unique_lock guard(queue.lock);
-    if (queue.changed.wait_for(guard, std::chrono::milliseconds(process().stopTimeoutMs),
-                               [&] { return queue.stopsSettled >= ticket; }))
-        return;
-    const int slot = queue.runningSlot.load();
-    guard.unlock();
-    abandon(serviceMethodName(slot >= 0 ? slot : kServiceControlStop));
+    const ULONGLONG deadline = GetTickCount64() + process().stopTimeoutMs;
+    while (queue.stopsSettled.load() < ticket) {
+        if (GetTickCount64() >= deadline) {
+            const int slot = queue.runningSlot.load();
+            abandon(serviceMethodName(slot >= 0 ? slot : kServiceControlStop));
+        }
+        Sleep(kWatchdogPollMs);
+    }
 }
 
 void WINAPI controlHandler(DWORD code) {
@@ -226,8 +236,8 @@ void WINAPI controlHandler(DWORD code) {
             if (pendingState == SERVICE_STOP_PENDING) control.ticket = ++queue.stopsArrived;
             queue.pending.push_back(control);
         }
-        queue.changed.notify_all();
-        if (control.ticket != 0) std::thread(watchdog, control.ticket).detach();
+        SetEvent(queue.arrived);
+        if (control.ticket != 0) startThread(watchdog, reinterpret_cast<void*>(static_cast<std::uintptr_t>(control.ticket)));
     } catch (...) {
         // No thread for the control: the manager's own time-out applies.
     }
@@ -271,7 +281,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*) {
 
 char mainThreadName[] = "main";
 
-void mainThread() {
+void mainThread(void*) {
     JavaVM* vm = javaVm();
     JNIEnv* env = nullptr;
     JavaVMAttachArgs arguments{JNI_VERSION_1_2, mainThreadName, nullptr};
@@ -294,7 +304,7 @@ bool watcherGoesOn() {
     return alive;
 }
 
-void watcherThread() {
+void watcherThread(void*) {
     watchServiceConfiguration(process().name, process().info, kWatchPeriodMs, watcherGoesOn);
     releaseJavaThread();
 }
@@ -302,24 +312,16 @@ void watcherThread() {
 // serviceFinish gets the stop time-out too; past it the process ends all the same.
 void finishApplication() {
     if (!isDefined(serviceMethods(), kServiceFinish)) return;
-    // Shared with the thread, which may still be signalling when the wait is over.
-    struct Finish {
-        std::mutex lock;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    const auto state = std::make_shared<Finish>();
-    std::thread([state] {
-        callVoid(serviceMethods(), kServiceFinish);
-        releaseJavaThread();
-        std::lock_guard guard(state->lock);
-        state->finished = true;
-        state->done.notify_all();
-    }).detach();
-    std::unique_lock guard(state->lock);
-    if (!state->done.wait_for(guard, std::chrono::milliseconds(process().stopTimeoutMs),
-                              [&] { return state->finished; })) {
-        guard.unlock();
+    // Process lifetime: the thread may still set it when the wait is over.
+    static const HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    startThread(
+        [](void*) {
+            callVoid(serviceMethods(), kServiceFinish);
+            releaseJavaThread();
+            SetEvent(finished);
+        },
+        nullptr);
+    if (WaitForSingleObject(finished, process().stopTimeoutMs) != WAIT_OBJECT_0) {
         warn(formatText(u"serviceFinish did not return within %d s; the service process ends.",
                         {static_cast<int>(process().stopTimeoutMs / 1000)}));
         TerminateProcess(GetCurrentProcess(), kStopTimedOut);
@@ -348,12 +350,12 @@ int runService(int desktopFeatureSet, TextView directory, TextView applicationNa
             // main may run for the service's whole life: the dispatcher must not wait for it, or
             // the manager gives up on the start.
             values.initOk = true;
-            std::thread(mainThread).detach();
+            startThread(mainThread, nullptr);
         }
         if (desktopFeatureSet != 0) startDesktopThread(desktopFeatureSet, mainClassName());
         reportAccepted(values.info.acceptsStop);
-        std::thread(controlThread).detach();
-        if (isDefined(serviceMethods(), kServiceGetInfo)) std::thread(watcherThread).detach();
+        startThread(controlThread, nullptr);
+        if (isDefined(serviceMethods(), kServiceGetInfo)) startThread(watcherThread, nullptr);
 
         SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(wc(values.name)), serviceMain}, {nullptr, nullptr}};
         if (!serviceManagerApi().startServiceCtrlDispatcher(table)) {
