@@ -15,7 +15,7 @@
 #include "launcher/launcher.h"
 #include "platform/system.h"
 #include "platform/win_text.h"
-#include "service/companion.h"
+#include "service/service_pump.h"
 
 namespace tavrelo {
 
@@ -187,7 +187,7 @@ int dispatch(UINT message, WPARAM wParam, LPARAM lParam, Origin origin) noexcept
     // The companion hands the display change to its service; nothing here is the application's.
     if (launchContext().serviceSubMode == kSubModeCompanion) {
         if (message == WM_DISPLAYCHANGE && origin == Origin::Window)
-            relayDisplayChange(static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+            (void)forwardDisplayChange(static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
         return kAnswerDefault;
     }
     switch (message) {

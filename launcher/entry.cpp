@@ -3,6 +3,7 @@
 #include "platform/os.h"
 #include "resources/resources.h"
 #include "service/admin.h"
+#include "service/service.h"
 
 namespace tavrelo {
 
@@ -25,6 +26,9 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     context.arguments = argumentsForMain;
     context.serviceSubMode = serviceSubModeOf(afterName > 0 ? programArguments[0] : nullptr);
     context.adminKind = adminKind;
+    // Nobody sees a box in the service's session, and it would hold the start up until the
+    // manager gives up: from here on every message of the service process goes to the event log.
+    if (context.serviceSubMode == kSubModeService) useServicePresenter();
     const int launchMode = context.serviceSubMode != kSubModeNone ? kModeServiceSide : kModeApplication;
 
     CommandLineActions actions;

@@ -57,11 +57,13 @@ void createRunTypeShortcut(int runType);
 void deleteRunTypeShortcut(int runType);
 
 // Launch modes other than the ordinary run; each returns the exit status.
-[[nodiscard]] int runServiceSide();
+[[nodiscard]] int runServiceSide(int desktopFeatureSet);
 [[nodiscard]] int runApplet();
 [[nodiscard]] int runScreenSaver();
 
-// The command-line actions of a run type; each returns the exit status.
+// The command-line actions of a run type; each returns the exit status, or kGoOnToMain when the
+// application's main runs instead (a service application on a system without services).
+inline constexpr int kGoOnToMain = -1;
 [[nodiscard]] int runServiceActions(const CommandLineActions* actions);
 [[nodiscard]] int runControlPanelActions(const CommandLineActions* actions);
 [[nodiscard]] int runScreenSaverActions(const CommandLineActions* actions);

@@ -139,7 +139,7 @@ int runLauncher(const LaunchRequest& request) {
 
     if (request.adminKind != kAdminSection) {
         switch (request.launchMode) {
-        case kModeServiceSide: return runServiceSide();
+        case kModeServiceSide: return runServiceSide(desktopSet);
         case kModeApplet: return runApplet();
         case kModeScreenSaver: return runScreenSaver();
         default:
@@ -149,7 +149,9 @@ int runLauncher(const LaunchRequest& request) {
 
     if (request.adminKind == kAdminNone) {
         switch (runType) {
-        case 1: return runServiceActions(request.actions);
+        case 1:
+            if (const int status = runServiceActions(request.actions); status != kGoOnToMain) return status;
+            break;
         case 2: return runControlPanelActions(request.actions);
         case 3: return runScreenSaverActions(request.actions);
         default: break;

@@ -77,6 +77,19 @@ TEST(LauncherRun, SystemExitGivesJavasStatus) {
     EXPECT_EQ(app.run({"0"}).status, 0);
 }
 
+TEST(LauncherRun, ServiceApplicationRunsMainAndServiceKeywordsEndAtOnce) {
+    AppDirectory app("Probe");
+    app.properties("MainClass=fixture.ServiceApp\n");
+    const RunResult plain = app.run({"-installService"});
+    EXPECT_EQ(plain.status, 1) << plain.err;
+    EXPECT_EQ(plain.out, "main ran\n");
+    for (const char* keyword : {"__RunService__", "-startServiceUI"}) {
+        const RunResult keywordRun = app.run({keyword});
+        EXPECT_EQ(keywordRun.status, 0) << keyword;
+        EXPECT_EQ(keywordRun.out, "") << keyword;
+    }
+}
+
 TEST(LauncherRun, ExceptionFromMainIsPrintedAndOtherThreadsStillFinish) {
     AppDirectory app("Probe");
     app.properties("MainClass=fixture.Throw\n");

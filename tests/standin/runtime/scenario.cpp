@@ -443,6 +443,10 @@ private:
             s.hasText = true;
             return unescape(tokens[1].text, s.text, error);
         }
+        if (head == "handles" && w.size() == 1) {
+            s.kind = Statement::Kind::Handles;
+            return true;
+        }
         if (head == "sleep" || head == "exit") {
             s.kind = head == "sleep" ? Statement::Kind::Sleep : Statement::Kind::Exit;
             if (w.size() != 2 || !parseNumber(w[1], s.number) || (head == "sleep" && s.number < 0)) {

@@ -25,7 +25,7 @@ struct ScriptValue {
 };
 
 struct Statement {
-    enum class Kind { Return, Sequence, Throw, Print, ErrorPrint, Sleep, Exit, Invoke, Start, Fill, Await };
+    enum class Kind { Return, Sequence, Throw, Print, ErrorPrint, Sleep, Exit, Invoke, Start, Fill, Await, Handles };
     Kind kind = Kind::Return;
     int line = 0;
     std::vector<ScriptValue> values; // return value(s), invoke arguments

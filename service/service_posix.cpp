@@ -1,0 +1,16 @@
+// The host has no service manager: a service application runs its main like any other, and the
+// service and companion keywords end the launch without running anything.
+#include "launcher/hand_overs.h"
+#include "service/service.h"
+
+namespace tavrelo {
+
+int runServiceSide(int) { return 0; }
+
+void useServicePresenter() noexcept {}
+// No companion pipe on Linux: a session logon has no icon to re-add.
+void sendTrayReAdd() noexcept {}
+
+int runServiceActions(const CommandLineActions*) { return kGoOnToMain; }
+
+} // namespace tavrelo
