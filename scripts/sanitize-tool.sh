@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the resource tool's host unit tests (command line, damaged icon files, write plan) under
-# AddressSanitizer and UndefinedBehaviorSanitizer: a separate small build of just the sources
-# they need, so any out-of-bounds read or overflow on hostile input stops the run.
+# Runs the resource tool's host unit tests (command line, damaged icon and program files, write
+# plan) under AddressSanitizer and UndefinedBehaviorSanitizer: a separate small build of just the
+# sources they need, so any out-of-bounds read or overflow on hostile input stops the run.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
@@ -14,7 +14,8 @@ sources=(tool/*.cpp
          launcher/properties_encoding_posix.cpp
          resources/scramble.cpp resources/resource_encoding.cpp
          tests/test_support.cpp tests/test_language_posix.cpp
-         tests/unit/tool_command_line_test.cpp tests/unit/tool_sources_test.cpp)
+         tests/unit/tool_command_line_test.cpp tests/unit/tool_sources_test.cpp
+         tests/unit/pe_resources_test.cpp)
 sources=("${sources[@]/*_win.cpp/}")
 flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 objects=()
