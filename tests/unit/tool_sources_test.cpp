@@ -10,25 +10,10 @@
 namespace tavrelo {
 namespace {
 
-struct Box {
-    Text caption;
-    Text text;
-    unsigned style;
-};
-std::vector<Box> boxes;
-int recordBox(TextView caption, TextView text, unsigned style) {
-    boxes.push_back({Text(caption), Text(text), style});
-    return kAnswerOk;
-}
-
 class ToolSources : public ::testing::Test {
 protected:
-    void SetUp() override {
-        boxes.clear();
-        saved = setMessagePresenter(&recordBox);
-    }
-    void TearDown() override { setMessagePresenter(saved); }
-    MessagePresenter saved = nullptr;
+    test::RecordedBoxes recorded;
+    std::vector<test::RecordedBoxes::Box>& boxes = recorded.boxes;
     test::ScopedLanguage english{false};
     test::TempDir dir;
 };
