@@ -16,6 +16,16 @@ std::size_t findLastIgnoreCase(TextView text, TextView needle) noexcept {
     return TextView::npos;
 }
 
+// The escape rule halves every pair of backslashes, which would turn a share ("\\server\...") or
+// a long path ("\\?\...") into a path under the current directory: a leading run is kept as
+// the one prefix it stands for.
+Text unescapedPath(TextView path) {
+    std::size_t lead = 0;
+    while (lead < path.size() && path[lead] == u'\\') ++lead;
+    if (lead < 2) return removeEscapes(path);
+    return u"\\\\" + removeEscapes(path.substr(lead));
+}
+
 // The existing long (or short) form of a full path, trimmed; empty when it does not exist.
 Text existingForm(TextView full) { return trim(os::longOrShortPath(full)); }
 
@@ -26,7 +36,7 @@ bool isAbsoluteSourcePath(TextView path) noexcept {
 }
 
 std::optional<Text> resolveSourcePath(TextView path, TextView extension) {
-    const Text unescaped = removeEscapes(path);
+    const Text unescaped = unescapedPath(path);
     Text full;
     if (!isAbsoluteSourcePath(unescaped)) {
         full = os::currentDirectory();
