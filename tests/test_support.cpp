@@ -10,6 +10,13 @@ namespace tavrelo::test {
 
 namespace {
 std::atomic<int> counter{0};
+RecordedBoxes* recorder = nullptr;
+int recordedAnswer = kAnswerOk;
+
+int recordBox(TextView caption, TextView text, unsigned style) {
+    if (recorder) recorder->boxes.push_back({Text(caption), Text(text), style});
+    return recordedAnswer;
+}
 
 // A link to a directory is removed as a link; its target is never touched.
 bool isLink(TextView path) {
@@ -100,6 +107,16 @@ std::string utf16leBytes(TextView text, bool withMark) {
         bytes.push_back(static_cast<char>(c >> 8));
     }
     return bytes;
+}
+
+RecordedBoxes::RecordedBoxes(int answer) : saved_(setMessagePresenter(&recordBox)) {
+    recorder = this;
+    recordedAnswer = answer;
+}
+
+RecordedBoxes::~RecordedBoxes() {
+    recorder = nullptr;
+    setMessagePresenter(saved_);
 }
 
 } // namespace tavrelo::test

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -28,6 +30,26 @@ private:
 };
 
 void removeTree(TextView path);
+
+// Records every message box instead of showing it, for as long as it lives (one at a time), and
+// answers each with `answer`.
+class RecordedBoxes {
+public:
+    struct Box {
+        Text caption;
+        Text text;
+        unsigned style;
+    };
+    explicit RecordedBoxes(int answer = kAnswerOk);
+    ~RecordedBoxes();
+    RecordedBoxes(const RecordedBoxes&) = delete;
+    RecordedBoxes& operator=(const RecordedBoxes&) = delete;
+
+    std::vector<Box> boxes;
+
+private:
+    MessagePresenter saved_;
+};
 
 // UTF-16LE bytes of a text, optionally behind a byte-order mark.
 std::string utf16leBytes(TextView text, bool withMark);

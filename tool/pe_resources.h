@@ -1,0 +1,43 @@
+// Reading the resources of a Windows program file without Windows: the portable side of the
+// resource tool's store. The file is untrusted: every header, offset and size is checked against
+// the file before it is followed, and a damaged file gives a status, never a crash.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tavrelo {
+
+// A resource type or name: a string when `name` is not empty, else the number `id`.
+struct ResourceKey {
+    Text name;
+    int id = 0;
+};
+
+struct PeResource {
+    ResourceKey type;
+    ResourceKey name;
+    int language = 0;
+    std::string bytes;
+};
+
+enum class PeStatus {
+    Read,         // every resource read (none when the file has no resource table)
+    NotAProgram,  // no DOS and PE headers where a program has them
+    Damaged,      // headers, section table or resource tree point outside the file or loop
+};
+
+// The resources of the program file `file`, in the order of its resource tree. `resources` is
+// filled only when the status is Read. Single-threaded; allocates only what the file holds.
+[[nodiscard]] PeStatus readPeResources(std::string_view file, std::vector<PeResource>& resources);
+// A short English reason for a status, for diagnostics.
+[[nodiscard]] const char16_t* peStatusText(PeStatus status) noexcept;
+
+// String `id` of the RT_STRING blocks among `resources` (language ignored, the first block
+// found); empty when it is absent or its block is cut short.
+[[nodiscard]] Text peString(const std::vector<PeResource>& resources, int id);
+
+} // namespace tavrelo

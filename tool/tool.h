@@ -1,0 +1,194 @@
+// The resource tool's portable core: the job read from its command line, the sources it loads
+// (icon file, splash image, properties text, archives), and what it writes into which launcher
+// copy. Everything here is plain data and single-threaded; the resource store that carries the
+// plan out lives beside it. Every untrusted file is checked before anything is allocated for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "platform/text.h"
+#include "resources/resource_writer.h"
+
+namespace tavrelo {
+
+// The message-table entries the tool shows.
+enum ToolMessage : int {
+    kMessageNotAnIcon = 4,
+    kMessageIconLine = 15,
+    kMessageIconInformation = 16,
+    kMessageNotAnImage = 18,
+    kMessagePropertiesInformation = 20,
+    kMessageNotALauncher = 21,
+    kMessageNoTarget = 23,
+    kMessageNoSource = 24,
+    kMessageAlreadyOpen = 25,
+    kMessageSummary = 27,
+};
+
+// Exit statuses: every requested write done, something requested not done, usage error.
+inline constexpr int kToolSucceeded = 0;
+inline constexpr int kToolFailed = 1;
+inline constexpr int kToolUsage = 2;
+
+// An icon file larger than this is refused before it is read.
+inline constexpr std::size_t kIconFileCap = 16u * 1024u * 1024u;
+
+// ---- The job --------------------------------------------------------------------------------
+
+struct IntegrationJob {
+    std::optional<Text> exeTarget;
+    std::optional<Text> cplTarget;
+    std::optional<Text> scrTarget;
+    std::optional<Text> iconSource;
+    std::optional<Text> imageSource;
+    std::optional<Text> propertiesSource;
+    std::vector<Text> archives; // "BIN" 10001 and up, in order
+    bool run = false;
+    bool info = false;
+    bool adminGiven = false;
+    bool admin = false;
+};
+
+// The job of a command line (the text after the program name). File arguments are classified
+// by extension, resolved against the current directory and completed with their companions
+// (a target's icon, properties and image beside it, and a source's targets); fields set by
+// options are used as given until a later file argument resolves them.
+[[nodiscard]] IntegrationJob parseToolCommandLine(TextView commandLine);
+
+// A source or target path as the tool uses it: escapes removed, made absolute against the
+// current directory (drive paths, UNC and "\\?\" paths, a leading '/' on the host and
+// "http://" count as absolute), long form (short when the long one is not ASCII), trimmed. The
+// result must exist and end in `extension`; otherwise the "_console" variant is tried (taken
+// out, or put in before the extension). Absent when neither exists.
+[[nodiscard]] std::optional<Text> resolveSourcePath(TextView path, TextView extension);
+[[nodiscard]] bool isAbsoluteSourcePath(TextView path) noexcept;
+// A target as the writers take it: the path when it exists, else its "_console.exe"/".exe"
+// twin when that exists; absent otherwise.
+[[nodiscard]] std::optional<Text> existingTargetPath(TextView path);
+
+// The image extensions, in the order sources and companions are tried.
+inline constexpr const char16_t* kImageExtensions[] = {u".bmp", u".gif", u".jpg", u".jpeg", u".png"};
+
+// ---- Sources --------------------------------------------------------------------------------
+
+struct IconImage {
+    std::uint8_t width = 0;  // 0 stands for 256
+    std::uint8_t height = 0; // likewise
+    std::uint8_t colourCount = 0;
+    std::uint8_t reserved = 0;
+    std::uint16_t planes = 0;
+    std::uint16_t bitCount = 0;
+    std::string bytes; // exactly the declared size, read from the declared offset
+};
+
+struct IconFile {
+    Text path;
+    std::vector<IconImage> images; // at least one
+};
+
+// Parses an icon file's bytes: words 0, 1 and a count of at least one whose directory fits the
+// file; every image non-empty, after the directory and inside the file. Absent otherwise.
+[[nodiscard]] std::optional<IconFile> parseIconFile(std::string_view bytes);
+
+struct LoadedSources {
+    std::optional<IconFile> icon;
+    std::optional<Text> imagePath;
+    std::string imageBytes;
+    std::optional<Text> propertiesPath;
+    Text propertiesText;
+    std::vector<std::optional<std::string>> archives; // scrambled; absent when unreadable
+};
+
+// Each loader resolves the path, returns false silently for a file that is missing or cannot
+// be read, and shows its message (warning box) for a file that is not what its name says:
+// "isn't an icon file" for a damaged or oversized icon file, "isn't an image file" for an
+// image whose first bytes do not match its extension. `out` is changed only on success.
+[[nodiscard]] bool loadIconSource(TextView path, IconFile& out);
+[[nodiscard]] bool loadImageSource(TextView path, Text& resolved, std::string& bytes);
+// The properties text as the launcher's own reader decodes it (CR LF read as LF).
+[[nodiscard]] bool loadPropertiesSource(TextView path, Text& resolved, Text& text);
+// Loads every source the job sets (archives are read whole and scrambled).
+[[nodiscard]] LoadedSources loadSources(const IntegrationJob& job);
+
+// Reads at most `cap` bytes of a file: Missing when it cannot be opened or read, TooLarge
+// (nothing read) when it is bigger than the cap.
+enum class ReadResult { Read, Missing, TooLarge };
+[[nodiscard]] ReadResult readFileCapped(TextView path, std::size_t cap, std::string& bytes);
+
+// The RT_GROUP_ICON bytes of an icon file: words 0, 1, the count, then per image width, height,
+// colour count, reserved, planes, bit count, its byte count and its identifier (from 1).
+[[nodiscard]] std::string iconGroupBytes(const IconFile& icon);
+// The information box of an icon (caption: the file's name; text: one line per image with its
+// size, a 0 byte counting as 256, and colours, 2 to the bit count, 0 bits counting as 4 and
+// 24 bits or more as 16,777,216) and of a properties text.
+[[nodiscard]] BuiltMessage iconInformation(const IconFile& icon);
+[[nodiscard]] BuiltMessage propertiesInformation(TextView path, TextView text);
+
+// ---- The writing ----------------------------------------------------------------------------
+
+enum class TargetKind { Executable, Applet, ScreenSaver };
+
+struct PlanTarget {
+    TargetKind kind = TargetKind::Executable;
+    Text path;
+    bool siblingFamily = false; // its delivery name belongs to the sibling launcher family
+};
+
+// Which loaded sources a target's update carries (for the summary).
+inline constexpr unsigned kCarriesIcon = 1;
+inline constexpr unsigned kCarriesImage = 2;
+inline constexpr unsigned kCarriesProperties = 4;
+
+struct ResourceWrite {
+    ResourceType type;
+    int id = 0;
+    std::string bytes;
+};
+
+// Everything one target receives, applied as one update: the old icon images and group are
+// removed first (when `replaceIcons`), then every write in order.
+struct TargetUpdate {
+    PlanTarget target;
+    bool replaceIcons = false;
+    std::vector<ResourceWrite> writes;
+    unsigned carries = 0;
+};
+
+// The updates for the targets that passed the launcher and open checks, in order executable,
+// applet, screen saver: icon into all, image into the executable only, configuration into all
+// (rewritten for the sibling family, the rewritten text going on to the targets that follow),
+// the manifest template into the executable when an administrator choice was given, archives
+// into all. A target that would receive nothing gets no update.
+[[nodiscard]] std::vector<TargetUpdate> planWrites(const IntegrationJob& job, const LoadedSources& sources,
+                                                   const std::vector<PlanTarget>& targets,
+                                                   std::string_view manifestTemplate);
+
+// The configuration text the sibling launcher family reads: lines without '=' dropped, each
+// other written as "key = value", and its option word list completed with the built-in words.
+[[nodiscard]] Text siblingConfiguration(TextView text);
+
+// 0, or the message that stops a command-line run: no source, then no target.
+[[nodiscard]] int commandLineRunProblem(const IntegrationJob& job) noexcept;
+
+// What a run achieved, for the summary and the exit status.
+struct RunOutcome {
+    bool usageError = false;       // stopped before writing
+    bool somethingFailed = false;  // a source or target dropped, an open or commit failed
+    std::vector<Text> writtenSources; // icon, image and properties paths written somewhere
+    std::vector<Text> writtenTargets; // targets whose update was committed
+    unsigned carried = 0;             // kCarries… of the committed updates
+};
+// Marks the outcome failed when a source the job names did not load (or an archive was unreadable).
+void recordSources(RunOutcome& outcome, const IntegrationJob& job, const LoadedSources& sources);
+// Records one target's update result into the outcome.
+void recordTargetResult(RunOutcome& outcome, const LoadedSources& sources, const TargetUpdate& update, bool committed);
+[[nodiscard]] int exitStatus(const RunOutcome& outcome) noexcept;
+// The "-info" summary: only what was written.
+[[nodiscard]] BuiltMessage summaryMessage(const RunOutcome& outcome);
+
+} // namespace tavrelo
