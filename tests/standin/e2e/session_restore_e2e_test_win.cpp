@@ -40,32 +40,60 @@ HWND eventWindowOf(const CallLog& log) {
     return nullptr;
 }
 
-TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredCommand) {
+// "My Demo.exe" in "My Apps" with its temporary directory in the test's folder, started with
+// the argument a; its event window and process id once main runs.
+struct SavingApp {
+    SavingApp() {
+        EXPECT_TRUE(os::makeDirectory(home) && os::makeDirectory(dir / u"temp"));
+        EXPECT_TRUE(installJre(home + u"\\jre", "jre"));
+        EXPECT_TRUE(writeScenario(home + u"\\jre", kScenario));
+        EXPECT_TRUE(os::writeFile(home + u"\\My Demo.properties", "MainClass=demo.App\r\nMainArgs=-m\r\n"));
+        EXPECT_TRUE(installLauncher(home + u"\\My Demo.exe", u"Tavrelo.exe"));
+        SetEnvironmentVariableW(L"TMP", wc(temp));
+        SetEnvironmentVariableW(L"TEMP", wc(temp));
+        run = std::thread([this] { first = runProcess(home + u"\\My Demo.exe", u"a", home, 30000); });
+        tavrelo::test::waitUntil([&] { return (window = eventWindowOf(CallLog::read(home + u"\\jre"))) != nullptr; },
+                                 15000);
+        EXPECT_NE(window, nullptr);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        id = u"My Demo__" + fromInt(pid);
+    }
+    ~SavingApp() {
+        if (run.joinable()) run.join();
+        SetEnvironmentVariableW(L"TMP", nullptr);
+        SetEnvironmentVariableW(L"TEMP", nullptr);
+    }
+    DWORD_PTR send(UINT message, WPARAM wParam, LPARAM lParam) const {
+        DWORD_PTR answer = 0xBAD;
+        SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 10000, &answer);
+        return answer;
+    }
+    bool saved() const { return os::pathExists(temp + id + u".restore"); }
+    bool registered() const {
+        return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", wc(id),
+                            RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+
     tavrelo::test::TempDir dir;
     const Text home = dir / u"My Apps";
-    ASSERT_TRUE(os::makeDirectory(home) && os::makeDirectory(dir / u"temp"));
-    ASSERT_TRUE(installJre(home + u"\\jre", "jre"));
-    ASSERT_TRUE(writeScenario(home + u"\\jre", kScenario));
-    ASSERT_TRUE(os::writeFile(home + u"\\My Demo.properties", "MainClass=demo.App\r\nMainArgs=-m\r\n"));
-    ASSERT_TRUE(installLauncher(home + u"\\My Demo.exe", u"Tavrelo.exe"));
     const Text temp = dir / u"temp\\";
-    SetEnvironmentVariableW(L"TMP", wc(temp));
-    SetEnvironmentVariableW(L"TEMP", wc(temp));
+    std::thread run;
     ProcessResult first;
-    std::thread run([&] { first = runProcess(home + u"\\My Demo.exe", u"a", home, 30000); });
     HWND window = nullptr;
-    tavrelo::test::waitUntil([&] { return (window = eventWindowOf(CallLog::read(home + u"\\jre"))) != nullptr; }, 15000);
-    EXPECT_NE(window, nullptr);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer);
-    EXPECT_EQ(answer, 1u); // no notifyEvent: the session may end
-    SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
-    run.join();
+    Text id;
+};
+
+TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredCommand) {
+    SavingApp app;
+    const Text& home = app.home;
+    const Text& temp = app.temp;
+    const Text& id = app.id;
+    EXPECT_EQ(app.send(WM_QUERYENDSESSION, 0, 0), 1u); // no notifyEvent: the session may end
+    app.send(WM_ENDSESSION, TRUE, 0);
+    app.run.join();
 
     // The files and the command, written by the time the session's end was answered.
-    const Text id = u"My Demo__" + fromInt(pid);
     std::string saved;
     EXPECT_TRUE(os::readFile(temp + id + u".restore", saved));
     EXPECT_NE(saved.find("java.util.Date:1234567"), std::string::npos);
@@ -100,8 +128,20 @@ TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredComman
                            RRF_RT_REG_SZ, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
-    SetEnvironmentVariableW(L"TMP", nullptr);
-    SetEnvironmentVariableW(L"TEMP", nullptr);
+}
+
+TEST(SessionRestoreEndToEnd, ALogOffSavesNothingAndACancelledShutdownTakesTheSaveBack) {
+    SavingApp app;
+    app.send(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    Sleep(1000);
+    EXPECT_FALSE(app.saved());
+    app.send(WM_QUERYENDSESSION, 0, 0);
+    EXPECT_TRUE(tavrelo::test::waitUntil([&] { return app.registered(); }, 5000));
+    EXPECT_TRUE(app.saved());
+    app.send(WM_ENDSESSION, FALSE, 0);
+    EXPECT_FALSE(app.saved());
+    EXPECT_FALSE(os::pathExists(app.temp + app.id + u".restore_args"));
+    EXPECT_FALSE(app.registered());
 }
 
 } // namespace
