@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cwchar>
+#include <mutex> // std::lock_guard
 
 #include "bridge/bridge.h"
 #include "desktop/desktop.h"
@@ -14,6 +15,7 @@
 #include "platform/handles.h"
 #include "platform/os.h"
 #include "platform/system.h"
+#include "platform/threads.h"
 #include "platform/win_text.h"
 
 namespace tavrelo {
@@ -49,7 +51,7 @@ bool rightDoubleClicked = false;
 // The record the shell holds, and whether the icon is shown. The desktop thread, the balloon
 // poller and the clean-up step all change them; each change and its shell call hold the lock,
 // no Java call ever does.
-SRWLOCK recordLock = SRWLOCK_INIT; // a slim lock: no thread library linked in for one lock
+SlimLock recordLock;
 NOTIFYICONDATAW record{};
 bool iconHidden = true;
 bool recordReady = false;
@@ -59,14 +61,6 @@ bool recordReady = false;
 std::atomic<bool> pollerStop{false};
 KernelHandle pollerWake;
 KernelHandle pollerThread;
-
-class RecordHold {
-  public:
-    RecordHold() noexcept { AcquireSRWLockExclusive(&recordLock); }
-    ~RecordHold() { ReleaseSRWLockExclusive(&recordLock); }
-    RecordHold(const RecordHold&) = delete;
-    RecordHold& operator=(const RecordHold&) = delete;
-};
 
 bool shellCall(DWORD action) noexcept { return Shell_NotifyIconW(action, &record) != FALSE; }
 
@@ -83,7 +77,7 @@ bool addIcon() noexcept {
 void refresh() noexcept {
     if (os::launcherEnding()) return;
     const bool show = taskIsShow();
-    const RecordHold hold;
+    const std::lock_guard<SlimLock> hold(recordLock);
     if (!recordReady) return;
     if (show && iconHidden && addIcon()) iconHidden = false;
     if (!show && !iconHidden && shellCall(NIM_DELETE)) iconHidden = true;
@@ -96,7 +90,7 @@ void copyField(wchar_t* field, std::size_t capacity, TextView text) noexcept {
 }
 
 void showBalloon(const BalloonInfo& balloon) noexcept {
-    const RecordHold hold;
+    const std::lock_guard<SlimLock> hold(recordLock);
     if (!recordReady || iconHidden) return;
     record.uFlags |= NIF_INFO;
     record.uTimeout = balloon.timeoutMs;
@@ -218,7 +212,7 @@ bool createTrayIcon() noexcept {
     const TrayInfo info = taskGetInfo();
     taskSetBalloonSupported(balloons);
     {
-        const RecordHold hold;
+        const std::lock_guard<SlimLock> hold(recordLock);
         fillRecord(info, balloons);
         iconHidden = true;
         recordReady = true;
@@ -244,7 +238,7 @@ void destroyTrayIcon() noexcept {
 }
 
 void removeTrayIconNow() noexcept {
-    const RecordHold hold;
+    const std::lock_guard<SlimLock> hold(recordLock);
     if (!recordReady) return;
     if (!iconHidden) (void)shellCall(NIM_DELETE);
     // Nothing may show it again: this is the end of the icon.
@@ -253,7 +247,7 @@ void removeTrayIconNow() noexcept {
 }
 
 void markIconHidden() {
-    const RecordHold hold;
+    const std::lock_guard<SlimLock> hold(recordLock);
     iconHidden = true;
 }
 

@@ -3,6 +3,7 @@
 // window call; Java threads hand it their requests and wait a bounded time for the answer.
 #include <windows.h>
 
+#include <mutex> // std::lock_guard
 #include <new>
 
 #include "bridge/bridge.h"
@@ -10,6 +11,7 @@
 #include "natives/system_actions.h"
 #include "natives/system_natives.h"
 #include "platform/handles.h"
+#include "platform/threads.h"
 
 namespace tavrelo {
 
@@ -27,7 +29,7 @@ struct Request {
 };
 
 // One block at a time: callers hold the lock for their whole request.
-SRWLOCK blockLock = SRWLOCK_INIT;
+SlimLock blockLock;
 HWND blockWindow = nullptr; // written by the window's thread before it signals, read under the lock
 KernelHandle blockThread;
 
@@ -123,14 +125,6 @@ int send(Request& request) noexcept {
     return request.result;
 }
 
-class BlockHold {
-  public:
-    BlockHold() noexcept { AcquireSRWLockExclusive(&blockLock); }
-    ~BlockHold() { ReleaseSRWLockExclusive(&blockLock); }
-    BlockHold(const BlockHold&) = delete;
-    BlockHold& operator=(const BlockHold&) = delete;
-};
-
 } // namespace
 
 int win32Result(bool succeeded) noexcept {
@@ -141,14 +135,14 @@ int win32Result(bool succeeded) noexcept {
 }
 
 int blockShutdown(const Text& reason) noexcept {
-    const BlockHold hold;
+    const std::lock_guard<SlimLock> hold(blockLock);
     if (const int error = ensureWindow()) return error;
     Request request{true, &reason};
     return send(request);
 }
 
 void awaitBlockWindowEnd(unsigned long ms) noexcept {
-    const BlockHold hold;
+    const std::lock_guard<SlimLock> hold(blockLock);
     if (!blockThread || !blockWindow) return;
     PostMessageW(blockWindow, WM_TIMER, kLivenessTimer, 0);
     if (WaitForSingleObject(blockThread.get(), ms) == WAIT_OBJECT_0) {
@@ -158,7 +152,7 @@ void awaitBlockWindowEnd(unsigned long ms) noexcept {
 }
 
 int unblockShutdown() noexcept {
-    const BlockHold hold;
+    const std::lock_guard<SlimLock> hold(blockLock);
     if (!blockWindow || !IsWindow(blockWindow)) return 0;
     Request request{false, nullptr};
     const int result = send(request);

@@ -52,8 +52,12 @@ bool readFile(TextView path, std::string& bytes) {
     return got == 0;
 }
 
-bool writeFile(TextView path, std::string_view bytes) {
-    const int fd = ::open(narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+namespace {
+
+// Writes the bytes to a new file (`path` as given), flushed to the disk when asked; false on any
+// failure.
+bool writeNewFile(const std::string& path, std::string_view bytes, bool flush) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -61,24 +65,19 @@ bool writeFile(TextView path, std::string_view bytes) {
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
+    const bool written = done == bytes.size() && (!flush || ::fsync(fd) == 0);
     ::close(fd);
-    return done == bytes.size();
+    return written;
 }
+
+} // namespace
+
+bool writeFile(TextView path, std::string_view bytes) { return writeNewFile(narrow(path), bytes, false); }
 
 bool writeFileReplacing(TextView path, std::string_view bytes) {
     const std::string target = narrow(path);
     const std::string temporary = target + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const bool written = done == bytes.size() && ::fsync(fd) == 0;
-    ::close(fd);
-    return written && ::rename(temporary.c_str(), target.c_str()) == 0;
+    return writeNewFile(temporary, bytes, true) && ::rename(temporary.c_str(), target.c_str()) == 0;
 }
 
 bool deleteFile(TextView path) noexcept {

@@ -7,8 +7,7 @@
 
 #include <algorithm>
 
-#include "harness/process.h"
-#include "harness/standin.h"
+#include "demo_app.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
 #include "test_support.h"
@@ -93,15 +92,8 @@ std::string raw(HKEY root, const wchar_t* key, const wchar_t* name, DWORD& type,
 
 // Runs the console launcher over the scenario in a fresh directory; the log read afterwards.
 struct LauncherRun {
-    explicit LauncherRun(std::string_view scenario) {
-        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
-        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
-        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-        EXPECT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
-        process = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 60000);
-        log = CallLog::read(dir / u"jre");
-    }
-    tavrelo::test::TempDir dir;
+    explicit LauncherRun(std::string_view scenario) : app(scenario), process(app.run()), log(app.log()) {}
+    DemoApp app;
     ProcessResult process;
     CallLog log;
 };

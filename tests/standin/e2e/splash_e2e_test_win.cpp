@@ -8,9 +8,8 @@
 #include <optional>
 #include <thread>
 
+#include "demo_app.h"
 #include "harness/box_driver.h"
-#include "harness/process.h"
-#include "harness/standin.h"
 #include "platform/os.h"
 #include "resources/resource_writer.h"
 #include "resources/resources.h"
@@ -42,53 +41,19 @@ std::string splashBmp() {
     return b;
 }
 
-struct SplashApp {
+// Started at once, with the image written into the launcher's resources unless there is none.
+struct SplashApp : DemoApp {
     SplashApp(std::string_view scenario, TextView deliverable = u"Tavrelo_console.exe",
-              std::optional<std::string> image = splashBmp()) {
-        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
-        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
-        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-        launcher = dir / (deliverable == u"Tavrelo.exe" ? u"Demo.exe" : u"Demo_console.exe");
-        EXPECT_TRUE(installLauncher(launcher, deliverable));
+              std::optional<std::string> image = splashBmp())
+        : DemoApp(scenario, deliverable) {
         if (image) {
             ResourceUpdate update(launcher);
             EXPECT_TRUE(update.put(kBinResource, kBinSplashImage, *image) && update.commit());
         }
-        run = std::thread([this] { result = runProcess(launcher, u"", dir.path(), 60000); });
+        start();
     }
-    ~SplashApp() {
-        if (run.joinable()) run.join();
-    }
-    ProcessResult finish() {
-        run.join();
-        return result;
-    }
-    CallLog log() const { return CallLog::read(dir / u"jre"); }
-    std::size_t calls(std::string_view part) const { return log().find("call", part).size(); }
-
     // The process's splash window, once it shows (null after the time limit).
-    HWND window(unsigned timeoutMs = 20000) const {
-        HWND found = nullptr;
-        waitUntil(
-            [&] {
-                const CallLog now = log();
-                if (now.lines().empty()) return false;
-                for (HWND w = FindWindowExW(nullptr, nullptr, L"Tavrelo WinSPH", nullptr); w;
-                     w = FindWindowExW(nullptr, w, L"Tavrelo WinSPH", nullptr)) {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(w, &pid);
-                    if (pid == now.lines().front().pid) found = w;
-                }
-                return found != nullptr;
-            },
-            timeoutMs);
-        return found;
-    }
-
-    tavrelo::test::TempDir dir;
-    Text launcher;
-    std::thread run;
-    ProcessResult result;
+    HWND window(unsigned timeoutMs = 20000) const { return DemoApp::window(L"Tavrelo WinSPH", timeoutMs); }
 };
 
 // The log line of the first (or last) event of a kind about a method.

@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "harness/process.h"
-#include "harness/standin.h"
+#include "demo_app.h"
 #include "platform/os.h"
 #include "test_support.h"
 
@@ -29,14 +28,6 @@ class demo.App
     return arg 2
 )";
 
-constexpr char kLongEchoingApp[] = R"(
-class demo.App
-  method main ([Ljava/lang/String;)V
-    sleep 4000
-  method notifyEvent (IIILjava/lang/String;[I[B)I
-    return arg 2
-)";
-
 constexpr char kEndingApp[] = R"(
 class demo.App
   method main ([Ljava/lang/String;)V
@@ -45,41 +36,18 @@ class demo.App
     return 1
 )";
 
-struct EventApp {
-    explicit EventApp(std::string_view scenario) {
-        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
-        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
-        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-        EXPECT_TRUE(installLauncher(demo, u"Tavrelo_console.exe"));
-    }
+struct EventApp : DemoApp {
+    using DemoApp::DemoApp;
     // The console helper presses Ctrl+C once main runs, in a console it shares with the launcher.
     ProcessResult runWithCtrlC() const {
         return runProcess(helperProgram(u"standin_console_helper.exe"),
-                          u"\"" + (dir / u"jre") + u"\\standin.log\" demo.App.main( \"" + demo + u"\"", dir.path(),
+                          u"\"" + (dir / u"jre") + u"\\standin.log\" demo.App.main( \"" + launcher + u"\"", dir.path(),
                           60000);
     }
-    CallLog log() const { return CallLog::read(dir / u"jre"); }
-
-    tavrelo::test::TempDir dir;
-    Text demo = dir / u"Demo_console.exe";
 };
 
-// The event window of the process that called main, found by class and process id.
-HWND findEventWindow(const EventApp& app) {
-    for (int waited = 0; waited < 20000; waited += 100) {
-        const std::vector<LogLine> mains = app.log().find("call", "demo.App.main(");
-        if (!mains.empty()) {
-            for (HWND w = FindWindowExW(nullptr, nullptr, L"Tavrelo WinEvent", nullptr); w;
-                 w = FindWindowExW(nullptr, w, L"Tavrelo WinEvent", nullptr)) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == mains.front().pid) return w;
-            }
-        }
-        Sleep(100);
-    }
-    return nullptr;
-}
+// The event window of the launcher's process, found by class and process id.
+HWND findEventWindow(const EventApp& app) { return app.window(L"Tavrelo WinEvent"); }
 
 LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR answer = 0xBAD;
@@ -209,9 +177,8 @@ TEST(SystemEventsEndToEnd, PollsPowerSettingsAndSessionChangesReachTheApplicatio
     // Already running at start: the first poll tells the application.
     const ScreenSaverRunning screenSaver;
     ASSERT_TRUE(screenSaver.ok);
-    EventApp app(kLongEchoingApp);
-    ProcessResult result;
-    std::thread run([&] { result = runProcess(app.demo, u"", app.dir.path(), 60000); });
+    EventApp app(kEchoingApp);
+    app.start();
     const HWND window = findEventWindow(app);
     EXPECT_NE(window, nullptr) << app.log().text();
     if (window) {
@@ -231,7 +198,7 @@ TEST(SystemEventsEndToEnd, PollsPowerSettingsAndSessionChangesReachTheApplicatio
         // The window answers session changes with 0 whatever the application says.
         EXPECT_EQ(send(window, WM_WTSSESSION_CHANGE, 7, 4), 0);
     }
-    run.join();
+    const ProcessResult result = app.finish();
     EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
     const CallLog log = app.log();
     // Off, then on; the record too short for the state made no call.

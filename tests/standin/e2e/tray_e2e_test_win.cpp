@@ -8,8 +8,7 @@
 
 #include <thread>
 
-#include "harness/process.h"
-#include "harness/standin.h"
+#include "demo_app.h"
 #include "platform/os.h"
 #include "test_process.h"
 #include "test_support.h"
@@ -62,46 +61,9 @@ class demo.App
 
 constexpr UINT kSingleLeftUp = WM_LBUTTONUP;
 
-struct TrayApp {
-    explicit TrayApp(std::string_view scenario) {
-        EXPECT_TRUE(installJre(dir / u"jre", "jre"));
-        EXPECT_TRUE(writeScenario(dir / u"jre", scenario));
-        EXPECT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
-        EXPECT_TRUE(installLauncher(demo, u"Tavrelo_console.exe"));
-        run = std::thread([this] { result = runProcess(demo, u"", dir.path(), 90000); });
-    }
-    ~TrayApp() {
-        if (run.joinable()) run.join();
-    }
-    ProcessResult finish() {
-        run.join();
-        return result;
-    }
-    CallLog log() const { return CallLog::read(dir / u"jre"); }
-    std::size_t calls(std::string_view part) const { return log().find("call", part).size(); }
-
-    // The process's window of a class (the process that called main).
-    HWND window(const wchar_t* windowClass) const {
-        HWND found = nullptr;
-        waitUntil(
-            [&] {
-                const std::vector<LogLine> mains = log().find("call", "demo.App.main(");
-                for (HWND w = FindWindowExW(nullptr, nullptr, windowClass, nullptr); w && !mains.empty();
-                     w = FindWindowExW(nullptr, w, windowClass, nullptr)) {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(w, &pid);
-                    if (pid == mains.front().pid) found = w;
-                }
-                return found != nullptr;
-            },
-            20000);
-        return found;
-    }
-
-    tavrelo::test::TempDir dir;
-    Text demo = dir / u"Demo_console.exe";
-    std::thread run;
-    ProcessResult result;
+// Started at once; its windows are found by class in the launcher's process.
+struct TrayApp : DemoApp {
+    explicit TrayApp(std::string_view scenario) : DemoApp(scenario) { start(); }
 };
 
 // The shell holds an icon (window, id 1) exactly when a modification without changes succeeds.
