@@ -19,7 +19,8 @@ namespace tavrelo {
 
 // The one object the bytes hold, as a local reference the caller deletes; null for no bytes or
 // bytes that hold no readable object. Classes resolve through the system class loader (the
-// application's own classes included) on any thread.
+// application's own classes included) on any thread. The stream reads through the object filter
+// (bridge/object_filter.h): a refused class gives null before any of its code runs.
 [[nodiscard]] jobject deserializeObject(const void* bytes, std::size_t length) noexcept;
 // The object's serialized bytes (the caller owns them); empty for null. An object that cannot be
 // serialized gives what the stream held before writing it: the stream header alone.
@@ -31,8 +32,9 @@ namespace tavrelo {
 
 // No leading integer for callWithObjectFromBytes.
 inline constexpr int kNoLeadingInteger = -1;
-// When the slot is defined: deserializes the bytes and calls the slot with the object (null when
-// there was none), preceded by `integer` when it is 0 or more. Nothing when it is not defined.
+// When the slot is defined: deserializes the bytes and calls the slot with the object, preceded
+// by `integer` when it is 0 or more; no bytes call it with null. Nothing when it is not defined,
+// nor when the bytes hold no object the filter lets through.
 void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integer, const void* bytes,
                              std::size_t length) noexcept;
 

@@ -1,6 +1,7 @@
 #include <atomic>
 
 #include "bridge/object_conversion.h"
+#include "bridge/object_filter.h"
 
 namespace tavrelo {
 
@@ -16,47 +17,40 @@ constexpr char kObjectOutput[] = "java.io.ObjectOutputStream";
 // application's own classes would not be found; reading from within a static method of a class
 // of the system class loader gives it that frame. The plain stream reads first; when it misses a
 // class, the bytes are read again through that class, assembled here:
-//     public final class tavrelo.bridge.ObjectReader {
-//         public static Object read(InputStream in) { return new ObjectInputStream(in).readObject(); }
+//     public final class tavrelo.bridge.ObjectStreamReader {
+//         public static Object read(ObjectInputStream in) { return in.readObject(); }
 //     }
-// as a version 49 class file (no stack maps needed, every runtime reads it).
-constexpr char kReaderName[] = "tavrelo/bridge/ObjectReader";
+// as a version 49 class file (no stack maps needed, every runtime reads it). The stream is made
+// and given its filter here, so both ways read through the same filter.
+constexpr char kReaderName[] = "tavrelo/bridge/ObjectStreamReader";
 // clang-format off
 constexpr unsigned char kReaderClass[] = {
-    0xCA, 0xFE, 0xBA, 0xBE, 0x00, 0x00, 0x00, 0x31, 0x00, 0x12, // magic, version 49.0, 17 constants
-    0x01, 0x00, 0x1B, 't', 'a', 'v', 'r', 'e', 'l', 'o', '/', 'b', 'r', 'i', 'd', 'g', 'e', '/', 'O', 'b', 'j', 'e',
-    'c', 't', 'R', 'e', 'a', 'd', 'e', 'r',                                                   // #1
+    0xCA, 0xFE, 0xBA, 0xBE, 0x00, 0x00, 0x00, 0x31, 0x00, 0x0E, // magic, version 49.0, 13 constants
+    0x01, 0x00, 0x21, 't', 'a', 'v', 'r', 'e', 'l', 'o', '/', 'b', 'r', 'i', 'd', 'g', 'e', '/', 'O', 'b', 'j', 'e',
+    'c', 't', 'S', 't', 'r', 'e', 'a', 'm', 'R', 'e', 'a', 'd', 'e', 'r',                     // #1
     0x07, 0x00, 0x01,                                                                         // #2 this class
     0x01, 0x00, 0x10, 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c', 't', // #3
     0x07, 0x00, 0x03,                                                                         // #4 super class
     0x01, 0x00, 0x19, 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'O', 'b', 'j', 'e', 'c', 't', 'I', 'n', 'p', 'u',
     't', 'S', 't', 'r', 'e', 'a', 'm',                                                        // #5
     0x07, 0x00, 0x05,                                                                         // #6
-    0x01, 0x00, 0x06, '<', 'i', 'n', 'i', 't', '>',                                           // #7
-    0x01, 0x00, 0x18, '(', 'L', 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'I', 'n', 'p', 'u', 't', 'S', 't', 'r',
-    'e', 'a', 'm', ';', ')', 'V',                                                             // #8
-    0x0C, 0x00, 0x07, 0x00, 0x08,                                                             // #9
-    0x0A, 0x00, 0x06, 0x00, 0x09,                                                             // #10 constructor
-    0x01, 0x00, 0x0A, 'r', 'e', 'a', 'd', 'O', 'b', 'j', 'e', 'c', 't',                       // #11
+    0x01, 0x00, 0x0A, 'r', 'e', 'a', 'd', 'O', 'b', 'j', 'e', 'c', 't',                       // #7
     0x01, 0x00, 0x14, '(', ')', 'L', 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c',
-    't', ';',                                                                                 // #12
-    0x0C, 0x00, 0x0B, 0x00, 0x0C,                                                             // #13
-    0x0A, 0x00, 0x06, 0x00, 0x0D,                                                             // #14 readObject
-    0x01, 0x00, 0x04, 'r', 'e', 'a', 'd',                                                     // #15
-    0x01, 0x00, 0x29, '(', 'L', 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'I', 'n', 'p', 'u', 't', 'S', 't', 'r',
-    'e', 'a', 'm', ';', ')', 'L', 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e', 'c',
-    't', ';',                                                                                 // #16
-    0x01, 0x00, 0x04, 'C', 'o', 'd', 'e',                                                     // #17
+    't', ';',                                                                                 // #8
+    0x0C, 0x00, 0x07, 0x00, 0x08,                                                             // #9
+    0x0A, 0x00, 0x06, 0x00, 0x09,                                                             // #10 readObject
+    0x01, 0x00, 0x04, 'r', 'e', 'a', 'd',                                                     // #11
+    0x01, 0x00, 0x2F, '(', 'L', 'j', 'a', 'v', 'a', '/', 'i', 'o', '/', 'O', 'b', 'j', 'e', 'c', 't', 'I', 'n',
+    'p', 'u', 't', 'S', 't', 'r', 'e', 'a', 'm', ';', ')', 'L', 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/',
+    'O', 'b', 'j', 'e', 'c', 't', ';',                                                        // #12
+    0x01, 0x00, 0x04, 'C', 'o', 'd', 'e',                                                     // #13
     0x00, 0x31, 0x00, 0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, // public final super, #2 extends #4
     0x00, 0x01,                                                 // one method:
-    0x00, 0x09, 0x00, 0x0F, 0x00, 0x10, 0x00, 0x01,             //   public static read(InputStream)
-    0x00, 0x11, 0x00, 0x00, 0x00, 0x18, 0x00, 0x03, 0x00, 0x01, //   Code: 24 bytes, stack 3, locals 1
-    0x00, 0x00, 0x00, 0x0C,                                     //   12 bytes of code:
-    0xBB, 0x00, 0x06,                                           //     new ObjectInputStream
-    0x59,                                                       //     dup
+    0x00, 0x09, 0x00, 0x0B, 0x00, 0x0C, 0x00, 0x01,             //   public static read(ObjectInputStream)
+    0x00, 0x0D, 0x00, 0x00, 0x00, 0x11, 0x00, 0x01, 0x00, 0x01, //   Code: 17 bytes, stack 1, locals 1
+    0x00, 0x00, 0x00, 0x05,                                     //   5 bytes of code:
     0x2A,                                                       //     aload_0
-    0xB7, 0x00, 0x0A,                                           //     invokespecial <init>
-    0xB6, 0x00, 0x0E,                                           //     invokevirtual readObject
+    0xB6, 0x00, 0x0A,                                           //     invokevirtual readObject
     0xB0,                                                       //     areturn
     0x00, 0x00, 0x00, 0x00,                                     //   no handlers, no code attributes
     0x00, 0x00,                                                 // no class attributes
@@ -96,16 +90,19 @@ jobject readOnce(JNIEnv* env, jbyteArray bytes, bool throughReader, bool& missin
     LocalRef<jobject> byteStream(newObject(kByteInput, "[B", bytes));
     if (!byteStream) return nullptr;
     jobject object = nullptr;
-    if (throughReader) {
-        const jclass reader = readerClass();
-        const jmethodID read =
-            reader ? env->GetStaticMethodID(reader, "read", "(Ljava/io/InputStream;)Ljava/lang/Object;") : nullptr;
-        if (read) object = env->CallStaticObjectMethod(reader, read, byteStream.get());
-    } else {
-        LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream.get()));
-        LocalRef<jclass> owner(objectStream ? findJavaClass(kObjectInput) : nullptr);
-        const jmethodID read = owner ? env->GetMethodID(owner.get(), "readObject", "()Ljava/lang/Object;") : nullptr;
-        if (read) object = env->CallObjectMethod(objectStream.get(), read);
+    LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream.get()));
+    if (objectStream && filterObjectStream(env, objectStream.get())) {
+        if (throughReader) {
+            const jclass reader = readerClass();
+            const jmethodID read = reader ? env->GetStaticMethodID(reader, "read",
+                                                                   "(Ljava/io/ObjectInputStream;)Ljava/lang/Object;")
+                                          : nullptr;
+            if (read) object = env->CallStaticObjectMethod(reader, read, objectStream.get());
+        } else {
+            LocalRef<jclass> owner(findJavaClass(kObjectInput));
+            const jmethodID read = owner ? env->GetMethodID(owner.get(), "readObject", "()Ljava/lang/Object;") : nullptr;
+            if (read) object = env->CallObjectMethod(objectStream.get(), read);
+        }
     }
     if (jthrowable failure = env->ExceptionOccurred()) {
         env->ExceptionClear();
@@ -189,6 +186,9 @@ void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integ
                              std::size_t length) noexcept {
     if (!isDefined(record, slot)) return;
     LocalRef<jobject> object(deserializeObject(bytes, length));
+    // Bytes that gave no object (refused by the filter, damaged, of a class this side lacks)
+    // are dropped: only an empty message stands for null.
+    if (!object && bytes && length > 0) return;
     if (integer >= 0)
         callVoid(record, slot, static_cast<jint>(integer), object.get());
     else

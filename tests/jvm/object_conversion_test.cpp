@@ -39,6 +39,7 @@ class ObjectStreams : public ::testing::Test {
   protected:
     void SetUp() override {
         ensureJavaVm();
+        setMainClassName(kObjects); // the filter's own package
         callMethodVoid(kObjects, nullptr, "forget", nullptr);
     }
 };
@@ -138,6 +139,44 @@ TEST_F(ObjectStreams, FeatureMethodsGiveAndTakeObjectsAsBytes) {
     EXPECT_EQ(callCount(), 4);
     callWithObjectFromBytes(record, 4, kNoLeadingInteger, date.data(), date.size()); // not bound
     EXPECT_EQ(callCount(), 4);
+}
+
+TEST_F(ObjectStreams, OnlyAllowedClassesAreReadAndRefusedOnesAreNotDelivered) {
+    FeatureInterface record{1, nullptr};
+    ASSERT_EQ(bindMethod(record, kObjects, 0, "receive", "(Ljava/lang/Object;)V"), 1);
+    const std::string gadget = serializeObject(LocalRef<jobject>(newObject("outside.Gadget", nullptr)).get());
+    const std::string parcel = serializeObject(LocalRef<jobject>(makeParcel(u"p", 4)).get());
+    ASSERT_GT(gadget.size(), 4u);
+    const auto gadgetsRead = [] { return callMethodInt("outside.Gadget", nullptr, "readCount", nullptr); };
+    const auto setFilter = [](const char* pattern) {
+        LocalRef<jstring> key(toJavaStringUtf("tavrelo.serialFilter"));
+        LocalRef<jstring> value(pattern ? toJavaStringUtf(pattern) : nullptr);
+        LocalRef<jobject> previous(
+            pattern ? callMethodObject("java.lang.System", nullptr, "setProperty", "java.lang.String",
+                                       "Ljava/lang/String;Ljava/lang/String;", key.get(), value.get())
+                    : callMethodObject("java.lang.System", nullptr, "clearProperty", "java.lang.String",
+                                       "Ljava/lang/String;", key.get()));
+    };
+
+    // By default: the application's package and the plain Java types, nothing else; a refused
+    // object is never built (its readObject does not run) and the method is not called.
+    callWithObjectFromBytes(record, 0, kNoLeadingInteger, gadget.data(), gadget.size());
+    EXPECT_EQ(callCount(), 0);
+    EXPECT_EQ(gadgetsRead(), 0);
+    callWithObjectFromBytes(record, 0, kNoLeadingInteger, parcel.data(), parcel.size());
+    EXPECT_EQ(received().substr(0, 9), "Parcel p|");
+
+    // A configured pattern replaces the default one; one the JVM refuses reads nothing.
+    setFilter("outside.*;!*");
+    callWithObjectFromBytes(record, 0, kNoLeadingInteger, gadget.data(), gadget.size());
+    EXPECT_EQ(received().substr(0, 15), "outside.Gadget ");
+    EXPECT_EQ(gadgetsRead(), 1);
+    EXPECT_EQ(deserializeObject(parcel.data(), parcel.size()), nullptr);
+    setFilter("maxdepth=x");
+    EXPECT_EQ(deserializeObject(gadget.data(), gadget.size()), nullptr);
+    setFilter(nullptr);
+    EXPECT_EQ(callCount(), 2);
+    EXPECT_EQ(javaEnv()->ExceptionCheck(), JNI_FALSE);
 }
 
 // ---- Images -----------------------------------------------------------------------------------

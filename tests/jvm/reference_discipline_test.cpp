@@ -104,6 +104,7 @@ std::string vmOutput(const ChildRun& child) { return child.run.out + child.run.e
 // ---- What the run in a VM of its own does ----------------------------------------------------------------------
 
 void conversionLoops(TempDir& dir, int rounds) {
+    setMainClassName(kObjects); // the object filter's own package
     FeatureInterface record{4, nullptr};
     ASSERT_EQ(bindMethod(record, kObjects, 0, "giveParcel", "(I)Ljava/lang/Object;"), 1);
     ASSERT_EQ(bindMethod(record, kObjects, 1, "receive", "(Ljava/lang/Object;)V"), 1);

@@ -80,6 +80,9 @@ Value string(std::string_view text) {
 Value noop(Call&) {
     return none();
 }
+Value nullResult(Call&) {
+    return Value::ofObject(nullptr);
+}
 
 Value objectGetClass(Call& c) {
     return object(mirrorLocked(c.self->klass));
@@ -335,6 +338,20 @@ Value objectInputReadObject(Call& c) {
     if (static_cast<unsigned char>(content[0]) == 0x7B)
         return c.raise("java/io/WriteAbortedException", u"writing aborted");
     return object(deserializeLocked(content));
+}
+
+// The filter API is there so that streams can be given their filter; the stand-in does not
+// judge classes by it.
+Value filterCreate(Call& c) {
+    const auto* pattern = c.stringArg(0);
+    if (!pattern) return c.raise("java/lang/NullPointerException");
+    Ref filter = newPlainLocked(findClassLocked("java/io/ObjectInputFilter$Config$Global"));
+    static_cast<PlainObject*>(filter.get())->bytes = utf8(*pattern);
+    return object(filter);
+}
+Value objectInputSetFilter(Call& c) {
+    if (!c.objArg(0)) return c.raise("java/lang/NullPointerException");
+    return none();
 }
 
 PlainObject* byteOutputOf(const Ref& r) {
@@ -1130,6 +1147,12 @@ void defineIo() {
     Klass* objectInput = define("java/io/ObjectInputStream", "java/io/InputStream", {"java/io/ObjectInput"});
     method(objectInput, "<init>", "(Ljava/io/InputStream;)V", &objectInputInit);
     method(objectInput, "readObject", "()Ljava/lang/Object;", &objectInputReadObject);
+    method(objectInput, "setObjectInputFilter", "(Ljava/io/ObjectInputFilter;)V", &objectInputSetFilter);
+    iface("java/io/ObjectInputFilter");
+    define("java/io/ObjectInputFilter$Config$Global", "java/lang/Object", {"java/io/ObjectInputFilter"});
+    Klass* filterConfig = define("java/io/ObjectInputFilter$Config", "java/lang/Object");
+    staticMethod(filterConfig, "createFilter", "(Ljava/lang/String;)Ljava/io/ObjectInputFilter;", &filterCreate);
+    staticMethod(filterConfig, "getSerialFilter", "()Ljava/io/ObjectInputFilter;", &nullResult);
 
     Klass* output = define("java/io/OutputStream", "java/lang/Object", {"java/io/Closeable"});
     method(output, "close", "()V", &noop);
