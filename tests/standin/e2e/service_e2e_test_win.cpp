@@ -109,7 +109,7 @@ class demo.App
   method main ([Ljava/lang/String;)V
     print "main ran"
   method serviceGetInfo ()[Ljava/lang/String;
-    return ["Tavrelo Life Test" "Life test service" "false" "true" null null "RpcSs/PlugPlay"]
+    return sequence ["Tavrelo Life Test" "Life test service" "false" "true" null null "RpcSs/PlugPlay"] ["Tavrelo Life Test" "Watched" "false" "true" null null "RpcSs/PlugPlay"]
   method serviceInit ()Z
     return true
   method serviceControl_Pause ()Z
@@ -152,16 +152,20 @@ TEST_F(Service, SetupRegistersControlsAndDeletes) {
     ASSERT_TRUE(dependencies);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(dependencies->data.data()), dependencies->size / 2),
               std::u16string(u"RpcSs\0PlugPlay\0\0", 16));
-    {
+    const auto description = [&] {
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
         SC_HANDLE service = OpenServiceW(manager, wc(name), SERVICE_QUERY_CONFIG);
         alignas(8) BYTE buffer[8192];
         DWORD needed = 0;
-        ASSERT_TRUE(QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer, sizeof buffer, &needed));
-        EXPECT_STREQ(reinterpret_cast<SERVICE_DESCRIPTIONW *>(buffer)->lpDescription, L"Life test service");
+        std::wstring text;
+        if (QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer, sizeof buffer, &needed))
+            text = reinterpret_cast<SERVICE_DESCRIPTIONW *>(buffer)->lpDescription;
         CloseServiceHandle(service);
         CloseServiceHandle(manager);
-    }
+        return text;
+    };
+    EXPECT_EQ(description(), L"Life test service");
+    const ULONGLONG running = GetTickCount64();
 
     EXPECT_EQ(control(name, SERVICE_CONTROL_PAUSE), 0u);
     EXPECT_TRUE(reaches(name, SERVICE_PAUSED, 5000));
@@ -174,6 +178,10 @@ TEST_F(Service, SetupRegistersControlsAndDeletes) {
     EXPECT_EQ(refused.dwServiceSpecificExitCode, 0xFFFFFFFFu);
     EXPECT_EQ(log().find("call", "demo.App.serviceControl_Pause").size(), 2u);
     EXPECT_TRUE(log().has("call", "demo.App.serviceControl_Continue"));
+
+    // The service reads serviceGetInfo again every 30 s and applies what changed.
+    EXPECT_TRUE(waitUntil([&] { return description() == L"Watched"; }, 45000));
+    EXPECT_GE(GetTickCount64() - running, 25000u);
 
     EXPECT_EQ(control(name, SERVICE_CONTROL_STOP), 0u);
     EXPECT_TRUE(reaches(name, SERVICE_STOPPED, 5000));
