@@ -29,9 +29,8 @@ FilterApi filterApi() noexcept {
 
 std::string systemProperty(const char* key) noexcept {
     LocalRef<jstring> name(toJavaStringUtf(key));
-    LocalRef<jstring> value(static_cast<jstring>(
-        callMethodObject("java.lang.System", nullptr, "getProperty", "java.lang.String", "Ljava/lang/String;",
-                         name.get())));
+    LocalRef<jstring> value(static_cast<jstring>(callMethodObject(
+        "java.lang.System", nullptr, "getProperty", "java.lang.String", "Ljava/lang/String;", name.get())));
     return value ? fromJavaStringUtf(value.get()) : std::string();
 }
 

@@ -1,6 +1,7 @@
 #include "launcher/launcher.h"
 #include "platform/format.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -88,26 +89,39 @@ void applyEmbeddedText(Configuration& config, TextView text) {
         const TextView piece = rest.substr(0, feed);
         if (piece.empty()) break;
         parsePropertyLine(config, piece);
+        // Key names only: the values may be what the application keeps from prying eyes.
+        if (tracing())
+            if (const TextView key = trimView(piece.substr(0, piece.find(u'='))); findKey(key))
+                trace("configuration: the embedded configuration sets ", key);
         if (feed == TextView::npos) break;
         rest = rest.substr(feed + 1);
     }
 }
 
 void loadConfiguration(Configuration& config, TextView launcherDirectory, TextView baseName, void* module) {
-    for (auto& slot : config.slots) slot.reset();
+    for (auto& slot : config.slots)
+        slot.reset();
     config.launcherDirectory = Text(launcherDirectory);
     config.set(kClassDirectory, defaultResourceDirectory(launcherDirectory));
     config.set(kResourceDirectory, defaultResourceDirectory(launcherDirectory));
 
     const Text file = findPropertiesFile(launcherDirectory, baseName);
     std::string bytes;
-    if (!file.empty() && os::readFile(file, bytes))
-        for (const Text& line : propertiesLines(bytes)) parsePropertyLine(config, line);
+    if (file.empty())
+        trace("configuration: no ", baseName, ".properties beside the launcher or in a directory beside it");
+    else if (!os::readFile(file, bytes))
+        trace("configuration: ", file, " cannot be read: ", errorReason(os::lastError()));
+    else
+        trace("configuration: properties file ", file);
+    for (const Text& line : propertiesLines(bytes))
+        parsePropertyLine(config, line);
 
     Text embedded = embeddedConfigurationText(module);
+    if (embedded.empty()) trace("configuration: no embedded configuration");
     applyEmbeddedText(config, embedded);
     // The embedded text may hold settings the application wants kept from prying eyes.
-    for (char16_t& c : embedded) c = 0;
+    for (char16_t& c : embedded)
+        c = 0;
 }
 
 } // namespace tavrelo

@@ -1,6 +1,7 @@
 #include "desktop/session_restore.h"
 #include "launcher/launcher.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 #include "resources/resources.h"
 #include "service/admin.h"
 #include "service/service.h"
@@ -19,8 +20,7 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     deriveNames(context);
     // A restart after logon brings the saved run's arguments in place of its own, first of all.
     const std::optional<Text> restoreName = takeRestoreArgument(argumentsForMain, argumentLine, context.baseName);
-    const int adminKind =
-        parseAdminToken(argumentLine, static_cast<int>(os::processId()), adminState());
+    const int adminKind = parseAdminToken(argumentLine, static_cast<int>(os::processId()), adminState());
     dropAdminArguments(argumentsForMain, adminKind);
     context.argumentLine = argumentLine;
     context.arguments = argumentsForMain;
@@ -30,6 +30,10 @@ int runEntry(int count, const char16_t* const* arguments, void* module, const En
     // manager gives up: from here on every message of the service process goes to the event log.
     if (context.serviceSubMode == kSubModeService) useServicePresenter();
     const int launchMode = context.serviceSubMode != kSubModeNone ? kModeServiceSide : kModeApplication;
+    if (tracing())
+        trace("launcher ", os::moduleFileName(module), options.console ? " (console)" : " (window)", ", base name ",
+              context.baseName, ", launch mode ", launchMode, ", service sub-mode ", context.serviceSubMode,
+              ", administrator kind ", adminKind, ", arguments [", argumentLine, "]");
 
     CommandLineActions actions;
     scanActions(actions, count, arguments);

@@ -29,6 +29,8 @@ struct RuntimeVersion {
 // True when `runtime` is at least `required`, both read the same way ("1.8" and "8" are the
 // same release). An unknown required version accepts everything.
 [[nodiscard]] bool meetsMinimum(RuntimeVersion runtime, RuntimeVersion required) noexcept;
+// "1.8", "17.0"; "unknown" when the major part is; for the trace.
+[[nodiscard]] std::string versionText(RuntimeVersion version);
 // The version a runtime's "release" file states (JAVA_VERSION), also looked for one directory
 // up (a JDK 8 home may be its "jre"); unknown when there is none.
 [[nodiscard]] RuntimeVersion releaseFileVersion(TextView home);

@@ -3,6 +3,7 @@
 #include "launcher/java_runtime.h"
 #include "platform/messages.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -14,6 +15,13 @@ using GetCreatedVmsFunction = jint(JNICALL*)(JavaVM**, jsize, jsize*);
 
 constexpr int kCantRunMessage = 5;
 constexpr jsize kMaxCreatedVms = 100;
+
+std::string hexText(unsigned value) {
+    std::string out;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        out.push_back("0123456789abcdef"[(value >> shift) & 0xF]);
+    return out;
+}
 
 template <class Function> Function entryPoint(void* address) noexcept {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
@@ -73,7 +81,11 @@ bool startVm(JavaRuntime& runtime, std::vector<Text>& keptBack) {
         const RuntimeVersion stated = readRuntimeVersion(runtime.home);
         if (stated.major >= 0) runtime.version = stated;
     }
-    if (featureRelease(runtime.version) <= 1) return false; // unknown, or 1.1 and older
+    trace("runtime version ", versionText(runtime.version));
+    if (featureRelease(runtime.version) <= 1) { // unknown, or 1.1 and older
+        trace("the runtime's version is unknown or too old for this launcher");
+        return false;
+    }
 
     VmOptionSet set =
         buildVmOptions(values.optionString, values.classPath, values.launcherDirectory, values.classPathOption);
@@ -82,21 +94,37 @@ bool startVm(JavaRuntime& runtime, std::vector<Text>& keptBack) {
     arguments.version = interfaceVersionFor(runtime.version);
     runtime.interfaceVersion = arguments.version;
     entryPoint<GetDefaultArgsFunction>(runtime.getDefaultArgs)(&arguments);
-    if (joinExistingVm(runtime)) return true;
+    if (joinExistingVm(runtime)) {
+        trace("joined the VM already running in this process");
+        return true;
+    }
 
     OptionStorage& storage = optionStorage();
     storage.set = std::move(set);
     storage.array.clear();
-    for (std::string& option : storage.set.options) storage.array.push_back(JavaVMOption{option.data(), nullptr});
+    for (std::string& option : storage.set.options)
+        storage.array.push_back(JavaVMOption{option.data(), nullptr});
     storage.array.push_back(JavaVMOption{const_cast<char*>(fixedOption(FixedOption::ExitHook)), cleanUpHookFunction()});
     arguments.version = runtime.interfaceVersion;
     arguments.nOptions = static_cast<jint>(storage.array.size());
     arguments.options = storage.array.data();
     arguments.ignoreUnrecognized = JNI_TRUE;
+    if (tracing()) {
+        for (const std::string& option : storage.set.options)
+            trace("VM option: ", option);
+        for (const Text& property : storage.set.keptBack)
+            trace("property set once the VM runs: ", property);
+        trace("VM option: the exit hook; interface version 0x", hexText(static_cast<unsigned>(arguments.version)));
+    }
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
-    if (entryPoint<CreateVmFunction>(runtime.createVm)(&vm, reinterpret_cast<void**>(&env), &arguments) < 0 || !vm)
+    const jint created =
+        entryPoint<CreateVmFunction>(runtime.createVm)(&vm, reinterpret_cast<void**>(&env), &arguments);
+    if (created < 0 || !vm) {
+        trace("JNI_CreateJavaVM failed with ", created);
         return false;
+    }
+    trace("VM created");
     runtime.vm.store(vm, std::memory_order_release);
     return true;
 }

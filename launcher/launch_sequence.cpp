@@ -3,6 +3,7 @@
 #include "launcher/launcher.h"
 #include "platform/messages.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -37,21 +38,31 @@ std::string mainClassFor(const LaunchRequest& request, const LaunchContext& cont
         char found[1024] = {};
         if (request.mainClassFinder(context.baseName.c_str(), found) != 0) {
             found[sizeof found - 1] = '\0';
-            if (found[0]) return found;
+            if (found[0]) {
+                trace("main class: ", found, ", named by the host");
+                return found;
+            }
         }
     }
     const Text* configured = config.get(kMainClass);
-    if (configured && !configured->empty()) return toUtf8(*configured);
+    if (configured && !configured->empty()) {
+        trace("main class: ", *configured, ", configured");
+        return toUtf8(*configured);
+    }
     std::string resolved =
         resolveMainClass(configured ? TextView(*configured) : TextView(), classPath, context.baseName);
     if (!resolved.empty()) return resolved;
+    trace("main class: ", context.baseName, ", the base name");
     return toUtf8(context.baseName);
 }
 
 // Step 13: configured, else detected from the interfaces the application defines and the
 // applet or screen-saver file beside the launcher.
 int runTypeFor(Configuration& config, const LaunchContext& context, const std::string& mainClass) {
-    if (const Text* configured = config.get(kRunType); configured && !configured->empty()) return toInt(*configured);
+    if (const Text* configured = config.get(kRunType); configured && !configured->empty()) {
+        trace("run type ", toInt(*configured), ", configured by RunType");
+        return toInt(*configured);
+    }
     const auto besideLauncher = [&](const char16_t* extension) {
         return os::pathExists(context.launcherDirectory + os::kPathSeparator + context.baseName + extension);
     };
@@ -66,12 +77,22 @@ int runTypeFor(Configuration& config, const LaunchContext& context, const std::s
             detected = 3;
     }
     if (detected != 0) config.set(kRunType, fromInt(detected));
+    trace("run type ", detected,
+          detected == 1   ? ": the main class defines the service methods"
+          : detected == 2 ? ": a .cpl file lies beside the launcher"
+          : detected == 3 ? ": the main class paints a screen saver and a .scr file lies beside the launcher"
+                          : ": an ordinary application");
     return detected;
 }
 
 } // namespace
 
 int runLauncher(const LaunchRequest& request) {
+    // Every way out says why in the trace.
+    const auto ends = [](int status, const char* why) {
+        trace("launch ends with status ", status, ": ", why);
+        return status;
+    };
     LaunchContext& context = launchContext();
     context.launchMode = request.launchMode;
     deriveNames(context);
@@ -82,15 +103,15 @@ int runLauncher(const LaunchRequest& request) {
     loadConfiguration(config, context.launcherDirectory, context.baseName, context.module);
 
     const auto home = findRuntimeHome(context.launcherDirectory, config);
-    if (!home) return 0;
+    if (!home) return ends(0, "no runtime");
     if (equalsIgnoreCase(context.baseName, u"Tavrelo")) {
         showMessage(kRenameMessage, kBoxWarning);
-        return 0;
+        return ends(0, "the launcher still has its delivery name");
     }
     const auto library = findVmLibrary(*home);
     if (!library || !isVmLibrary64(*library)) {
         showMessage(kWidthMessage, kBoxWarning, {u"x86", u"x64"});
-        return 0;
+        return ends(0, library ? "the VM library is not for this launcher's width" : "the runtime has no VM library");
     }
 
     const ClassPathParts parts =
@@ -106,11 +127,12 @@ int runLauncher(const LaunchRequest& request) {
     values.classPath = parts.classPath;
     values.programArguments = programArgumentsFor(request, config);
     values.baseName = context.baseName;
-    if (!createJavaVm(values)) return 0; // it has told the user
+    if (!createJavaVm(values)) return ends(0, "the VM could not be created"); // it has told the user
 
     const bool ordinaryStart = request.launchMode == kModeApplication && request.adminKind == kAdminNone;
     const bool takenOver =
         ordinaryStart && askRunningInstance(context.launcherDirectory, context.baseName, values.programArguments);
+    if (takenOver) trace("single instance: a running instance took this start's arguments");
     const bool splash = ordinaryStart && !takenOver && startSplashScreen();
 
     const std::string mainClass = mainClassFor(request, context, config, parts.classPath);
@@ -126,11 +148,11 @@ int runLauncher(const LaunchRequest& request) {
     if (request.adminKind == kAdminNone && request.actions) {
         if ((*request.actions)[kCreateShortcut]) {
             createRunTypeShortcut(runType);
-            return 1;
+            return ends(1, "shortcuts made");
         }
         if ((*request.actions)[kDeleteShortcut]) {
             deleteRunTypeShortcut(runType);
-            return 1;
+            return ends(1, "shortcuts deleted");
         }
     }
 
@@ -139,22 +161,30 @@ int runLauncher(const LaunchRequest& request) {
 
     if (request.adminKind != kAdminSection) {
         switch (request.launchMode) {
-        case kModeServiceSide: return runServiceSide(desktopSet);
-        case kModeApplet: return runApplet();
-        case kModeScreenSaver: return runScreenSaver();
+        case kModeServiceSide:
+            return ends(runServiceSide(desktopSet), "the service side ended");
+        case kModeApplet:
+            return ends(runApplet(), "the applet ended");
+        case kModeScreenSaver:
+            return ends(runScreenSaver(), "the screen saver ended");
         default:
-            if (startSingleInstance(context.launcherDirectory, context.baseName, mainClass, takenOver)) return 0;
+            if (startSingleInstance(context.launcherDirectory, context.baseName, mainClass, takenOver))
+                return ends(0, "another instance runs");
         }
     }
 
     if (request.adminKind == kAdminNone) {
         switch (runType) {
         case 1:
-            if (const int status = runServiceActions(request.actions); status != kGoOnToMain) return status;
+            if (const int status = runServiceActions(request.actions); status != kGoOnToMain)
+                return ends(status, "the service's actions are done");
             break;
-        case 2: return runControlPanelActions(request.actions);
-        case 3: return runScreenSaverActions(request.actions);
-        default: break;
+        case 2:
+            return ends(runControlPanelActions(request.actions), "the applet's actions are done");
+        case 3:
+            return ends(runScreenSaverActions(request.actions), "the screen saver's actions are done");
+        default:
+            break;
         }
     }
 
@@ -163,9 +193,11 @@ int runLauncher(const LaunchRequest& request) {
     if (request.adminKind == kAdminRestart) runElevatedRestartSections();
     if (request.adminKind == kAdminSection) {
         serveAdminSection();
-        return 1;
+        return ends(1, "the administrator section ended");
     }
-    return callMain(desktopSet);
+    trace("calling main of ", mainClass);
+    const int status = callMain(desktopSet);
+    return ends(status, status == 1 ? "main was called and the VM has ended" : "main could not be called");
 }
 
 } // namespace tavrelo

@@ -3,6 +3,7 @@
 #include "bridge/bridge.h"
 #include "launcher/hand_overs.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -105,7 +106,11 @@ std::string resolveMainClass(TextView configuredMainClass, TextView classPath, T
         const TextView fileName = fileNameOf(longForm.empty() ? TextView(element) : TextView(longForm));
         if (!equalsIgnoreCase(fileName, jarName) && !equalsIgnoreCase(fileName, zipName)) continue;
         std::string found = manifestMainClass(element);
-        if (!found.empty()) return fitted(std::move(found));
+        if (!found.empty()) {
+            trace("main class: ", found, " from the manifest of ", element);
+            return fitted(std::move(found));
+        }
+        trace("main class: ", element, " has no Main-Class in its manifest");
     }
 
     Text classFile(baseName);
@@ -113,8 +118,12 @@ std::string resolveMainClass(TextView configuredMainClass, TextView classPath, T
     for (const Text& element : elements) {
         if (!isArchive(element)) continue;
         std::string found = classFileMatch(element, classFile);
-        if (!found.empty()) return fitted(std::move(found));
+        if (!found.empty()) {
+            trace("main class: ", found, " from the class file ", classFile, " in ", element);
+            return fitted(std::move(found));
+        }
     }
+    trace("main class: neither a manifest nor a class file ", classFile, " in the class path's archives");
     return {};
 }
 

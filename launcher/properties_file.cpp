@@ -1,6 +1,7 @@
 #include "launcher/launcher.h"
 #include "launcher/properties_encoding.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -61,7 +62,8 @@ Text findPropertiesFile(TextView launcherDirectory, TextView baseName) {
 }
 
 FileEncoding chooseEncoding(const TextVerdict& verdict) noexcept {
-    if (!verdict.unicode || (verdict.flags & (kTextSignature | kTextReverseSignature)) != 0) return FileEncoding::ByMark;
+    if (!verdict.unicode || (verdict.flags & (kTextSignature | kTextReverseSignature)) != 0)
+        return FileEncoding::ByMark;
     if ((verdict.flags & (kTextAscii16 | kTextReverseAscii16 | kTextControls | kTextReverseControls)) != 0)
         return FileEncoding::Utf16le;
     return FileEncoding::Ansi;
@@ -100,7 +102,15 @@ Text decodeText(const std::string& bytes, FileEncoding encoding) {
 std::vector<Text> propertiesLines(const std::string& bytes) {
     std::vector<Text> lines;
     if (bytes.empty()) return lines;
-    const Text text = decodeText(bytes, chooseEncoding(classifyText(bytes)));
+    const FileEncoding encoding = chooseEncoding(classifyText(bytes));
+    if (tracing())
+        trace("configuration: read as ", encoding == FileEncoding::Utf16le ? "UTF-16LE (no mark, by its content)"
+                                         : encoding == FileEncoding::Ansi  ? "ANSI"
+                                         : startsWithBytes(bytes, "\xEF\xBB\xBF", 3) ? "UTF-8 (mark)"
+                                         : startsWithBytes(bytes, "\xFF\xFE", 2)     ? "UTF-16LE (mark)"
+                                         : startsWithBytes(bytes, "\xFE\xFF", 2)     ? "UTF-16BE (mark)"
+                                                                                     : "ANSI (no byte-order mark)");
+    const Text text = decodeText(bytes, encoding);
     // Lines keep their line feed, and a line longer than the reader's buffer arrives in pieces.
     std::size_t start = 0;
     while (start < text.size()) {

@@ -2,6 +2,7 @@
 #include "launcher/launcher.h"
 #include "platform/messages.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -34,25 +35,48 @@ std::optional<FoundRuntime> locateRuntime(TextView launcherDirectory, const Conf
                                           const RuntimeRegistry& registry) {
     // The slot was expanded and resolved when it was read; unescaping it a second time would
     // fold the leading backslashes of a UNC path that an expanded reference brought in.
-    if (const Text* configured = config.get(kPathJre))
-        for (const Text& home : listElements(*configured))
-            if (os::pathExists(home)) return FoundRuntime{home, {}};
-    if (const Text beside = jreBeside(launcherDirectory); os::isDirectory(beside)) return FoundRuntime{beside, {}};
-    if (const Text* resources = config.get(kResourceDirectory))
-        for (const Text& directory : listElements(*resources))
-            if (const Text inside = jreBeside(directory); os::isDirectory(inside)) return FoundRuntime{inside, {}};
+    // A runtime the application brings or names is taken as it is: no version check.
+    if (const Text* configured = config.get(kPathJre)) {
+        for (const Text& home : listElements(*configured)) {
+            if (os::pathExists(home)) {
+                trace("runtime: PathJRE ", home, ": taken");
+                return FoundRuntime{home, {}};
+            }
+            trace("runtime: PathJRE ", home, ": refused, missing");
+        }
+    }
+    if (const Text beside = jreBeside(launcherDirectory); os::isDirectory(beside)) {
+        trace("runtime: ", beside, " beside the launcher: taken");
+        return FoundRuntime{beside, {}};
+    } else {
+        trace("runtime: ", beside, " beside the launcher: refused, missing");
+    }
+    if (const Text* resources = config.get(kResourceDirectory)) {
+        for (const Text& directory : listElements(*resources)) {
+            const Text inside = jreBeside(directory);
+            if (os::isDirectory(inside)) {
+                trace("runtime: ", inside, " in the resource directory: taken");
+                return FoundRuntime{inside, {}};
+            }
+            trace("runtime: ", inside, " in the resource directory: refused, missing");
+        }
+    }
 
     std::optional<RuntimeVersion> required;
     if (const Text* minimum = config.get(kJreVersion)) {
         const RuntimeVersion version = parseRuntimeVersion(*minimum);
         if (version.major >= 0) required = version;
+        trace("runtime: JREversion \"", *minimum, "\" requires ", required ? versionText(*required) : "nothing");
     }
-    return locateSystemRuntime(required, registry);
+    auto found = locateSystemRuntime(required, registry);
+    if (!found) trace("runtime: no installed runtime qualifies");
+    return found;
 }
 
 std::optional<Text> findRuntimeHome(TextView launcherDirectory, const Configuration& config) {
     const auto found = locateRuntime(launcherDirectory, config);
     if (!found) {
+        trace("no runtime: the installation is offered");
         offerRuntimeInstallation(config);
         return std::nullopt;
     }

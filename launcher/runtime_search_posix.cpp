@@ -4,6 +4,7 @@
 
 #include "launcher/java_runtime.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -11,11 +12,24 @@ namespace {
 
 constexpr char16_t kDistributionDefault[] = u"/usr/lib/jvm/default-java";
 
-std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required) {
-    // A runtime known only by its directory must hold a VM library.
-    if (home.empty() || !os::isDirectory(home) || !findVmLibrary(home)) return std::nullopt;
+// A runtime known only by its directory must hold a VM library and be recent enough.
+std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required,
+                                      const char* source) {
+    if (home.empty() || !os::isDirectory(home)) {
+        trace("runtime: ", source, " ", home, ": refused, missing");
+        return std::nullopt;
+    }
+    if (!findVmLibrary(home)) {
+        trace("runtime: ", source, " ", home, ": refused, no VM library");
+        return std::nullopt;
+    }
     const RuntimeVersion version = readRuntimeVersion(home);
-    if (required && !meetsMinimum(version, *required)) return std::nullopt;
+    if (required && !meetsMinimum(version, *required)) {
+        trace("runtime: ", source, " ", home, ": refused, version ", versionText(version), " is below ",
+              versionText(*required));
+        return std::nullopt;
+    }
+    trace("runtime: ", source, " ", home, ": taken, version ", versionText(version));
     return FoundRuntime{home, version};
 }
 
@@ -23,7 +37,10 @@ std::optional<FoundRuntime> qualified(const Text& home, const std::optional<Runt
 // links resolved (distributions reach it through /usr/bin and the alternatives links).
 std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& required) {
     const auto path = os::environmentValue(u"PATH");
-    if (!path) return std::nullopt;
+    if (!path) {
+        trace("runtime: PATH is not set");
+        return std::nullopt;
+    }
     TextView rest = *path;
     for (;;) {
         const std::size_t cut = rest.find(u':');
@@ -32,7 +49,8 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
             const std::string program = toUtf8(directory) + "/java";
             char resolved[PATH_MAX];
             if (::access(program.c_str(), X_OK) == 0 && ::realpath(program.c_str(), resolved))
-                if (auto found = qualified(binaryDirectoryOf(fromUtf8(resolved)), required)) return found;
+                if (auto found = qualified(binaryDirectoryOf(fromUtf8(resolved)), required, "java on PATH"))
+                    return found;
         }
         if (cut == TextView::npos) return std::nullopt;
         rest = rest.substr(cut + 1);
@@ -42,10 +60,13 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
 } // namespace
 
 std::optional<FoundRuntime> locateSystemRuntime(const std::optional<RuntimeVersion>& required, const RuntimeRegistry&) {
-    if (const auto javaHome = os::environmentValue(u"JAVA_HOME"))
-        if (auto found = qualified(*javaHome, required)) return found;
+    if (const auto javaHome = os::environmentValue(u"JAVA_HOME")) {
+        if (auto found = qualified(*javaHome, required, "JAVA_HOME")) return found;
+    } else {
+        trace("runtime: JAVA_HOME is not set");
+    }
     if (auto found = fromPath(required)) return found;
-    return qualified(kDistributionDefault, required);
+    return qualified(kDistributionDefault, required, "the distribution's default");
 }
 
 RuntimeVersion readRuntimeVersion(TextView home) { return releaseFileVersion(home); }

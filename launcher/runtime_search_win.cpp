@@ -5,6 +5,7 @@
 #include "launcher/java_runtime.h"
 #include "platform/os.h"
 #include "platform/registry.h"
+#include "platform/trace.h"
 #include "platform/win_text.h"
 
 namespace tavrelo {
@@ -30,7 +31,11 @@ bool acceptable(RuntimeVersion version, const std::optional<RuntimeVersion>& req
 
 std::optional<FoundRuntime> homeOfVersion(HKEY root, const Text& key, const Text& version) {
     const auto home = regReadText(root, key + u"\\" + version, u"JavaHome");
-    if (!home) return std::nullopt;
+    if (!home) {
+        trace("runtime: registry ", key, "\\", version, ": refused, no JavaHome");
+        return std::nullopt;
+    }
+    trace("runtime: registry ", key, "\\", version, ": taken, ", expandReferences(*home));
     return FoundRuntime{expandReferences(*home), parseRuntimeVersion(version)};
 }
 
@@ -45,7 +50,11 @@ std::optional<FoundRuntime> newestVersion(HKEY root, const Text& key, const std:
     std::optional<FoundRuntime> best;
     for (const Text& version : versions) {
         const RuntimeVersion parsed = parseRuntimeVersion(version);
-        if (parsed.major < 0 || !acceptable(parsed, required)) continue;
+        if (parsed.major < 0 || !acceptable(parsed, required)) {
+            trace("runtime: registry ", key, "\\", version, ": refused, version ", versionText(parsed),
+                  required ? " is below " + versionText(*required) : std::string());
+            continue;
+        }
         if (best && !meetsMinimum(parsed, best->version)) continue;
         if (auto found = homeOfVersion(root, key, version)) best = std::move(found);
     }
@@ -56,16 +65,37 @@ std::optional<FoundRuntime> fromProduct(HKEY root, const Text& base, const Produ
                                         const std::optional<RuntimeVersion>& required) {
     const Text key = base + u"\\" + product.name;
     const auto current = regReadText(root, key, u"CurrentVersion");
-    if (!current) return product.versionsAsSubkeys ? newestVersion(root, key, required) : std::nullopt;
-    if (!acceptable(parseRuntimeVersion(*current), required)) return std::nullopt;
+    if (!current) {
+        if (product.versionsAsSubkeys) return newestVersion(root, key, required);
+        trace("runtime: registry ", key, ": not registered");
+        return std::nullopt;
+    }
+    if (!acceptable(parseRuntimeVersion(*current), required)) {
+        trace("runtime: registry ", key, " CurrentVersion ", *current, ": refused, below ",
+              required ? versionText(*required) : "the minimum");
+        return std::nullopt;
+    }
     return homeOfVersion(root, key, *current);
 }
 
 // A runtime known only by its directory: it must hold a VM library and be recent enough.
-std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required) {
-    if (home.empty() || !os::isDirectory(home) || !findVmLibrary(home)) return std::nullopt;
+std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required,
+                                      const char* source) {
+    if (home.empty() || !os::isDirectory(home)) {
+        trace("runtime: ", source, " ", home, ": refused, missing");
+        return std::nullopt;
+    }
+    if (!findVmLibrary(home)) {
+        trace("runtime: ", source, " ", home, ": refused, no VM library");
+        return std::nullopt;
+    }
     const RuntimeVersion version = readRuntimeVersion(home);
-    if (!acceptable(version, required)) return std::nullopt;
+    if (!acceptable(version, required)) {
+        trace("runtime: ", source, " ", home, ": refused, version ", versionText(version), " is below ",
+              versionText(*required));
+        return std::nullopt;
+    }
+    trace("runtime: ", source, " ", home, ": taken, version ", versionText(version));
     return FoundRuntime{home, version};
 }
 
@@ -86,7 +116,10 @@ Text finalPath(const Text& path) {
 
 std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& required) {
     const auto path = os::environmentValue(u"PATH");
-    if (!path) return std::nullopt;
+    if (!path) {
+        trace("runtime: PATH is not set");
+        return std::nullopt;
+    }
     TextView rest = *path;
     for (;;) {
         const std::size_t cut = rest.find(u';');
@@ -97,7 +130,8 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
             const Text program = directory + u"\\java.exe";
             // The system directory's java.exe of old installers has no runtime around it: go on.
             if (os::pathExists(program))
-                if (auto found = qualified(binaryDirectoryOf(finalPath(program)), required)) return found;
+                if (auto found = qualified(binaryDirectoryOf(finalPath(program)), required, "java.exe on PATH"))
+                    return found;
         }
         if (cut == TextView::npos) return std::nullopt;
         rest = rest.substr(cut + 1);
@@ -111,8 +145,11 @@ std::optional<FoundRuntime> locateSystemRuntime(const std::optional<RuntimeVersi
     HKEY root = registry.root ? registry.root : HKEY_LOCAL_MACHINE;
     for (const Product& product : kProducts)
         if (auto found = fromProduct(root, registry.base, product, required)) return found;
-    if (const auto javaHome = os::environmentValue(u"JAVA_HOME"))
-        if (auto found = qualified(expandReferences(*javaHome), required)) return found;
+    if (const auto javaHome = os::environmentValue(u"JAVA_HOME")) {
+        if (auto found = qualified(expandReferences(*javaHome), required, "JAVA_HOME")) return found;
+    } else {
+        trace("runtime: JAVA_HOME is not set");
+    }
     return fromPath(required);
 }
 

@@ -7,7 +7,8 @@ namespace {
 
 // One "%d" conversion: optional blanks and sign, then digits. False when there are no digits.
 bool readNumber(TextView text, std::size_t& at, int& value) noexcept {
-    while (at < text.size() && isBlank(text[at])) ++at;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
     bool negative = false;
     if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) negative = text[at++] == u'-';
     const std::size_t start = at;
@@ -126,6 +127,13 @@ Text expandReferences(TextView text) {
     }
     out.append(text.substr(at));
     return out;
+}
+
+std::string versionText(RuntimeVersion version) {
+    if (version.major < 0) return "unknown";
+    std::string text = std::to_string(version.major);
+    if (version.minor >= 0) text.append(1, '.').append(std::to_string(version.minor));
+    return text;
 }
 
 } // namespace tavrelo

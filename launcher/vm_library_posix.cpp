@@ -2,10 +2,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 
 #include "launcher/java_runtime.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -41,6 +43,7 @@ std::optional<Text> findVmLibrary(TextView home) {
         path += candidate;
         if (os::pathExists(path)) return path;
     }
+    trace("no VM library (libjvm.so under lib/server, lib/client, lib/<arch>/... or jre/lib/...) in ", home);
     return std::nullopt;
 }
 
@@ -48,7 +51,10 @@ bool isVmLibrary64(TextView libraryPath) {
     // The ELF identification and machine fields; the library itself is large.
     unsigned char header[20] = {};
     const int fd = ::open(toUtf8(libraryPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        trace("VM library ", libraryPath, " cannot be read: ", errorReason(static_cast<unsigned long>(errno)));
+        return false;
+    }
     const ssize_t got = ::read(fd, header, sizeof header);
     ::close(fd);
     if (got != static_cast<ssize_t>(sizeof header)) return false;
@@ -57,7 +63,10 @@ bool isVmLibrary64(TextView libraryPath) {
     const bool littleEndian = header[5] == 1; // ELFDATA2LSB
     const std::uint16_t machine = littleEndian ? static_cast<std::uint16_t>(header[18] | (header[19] << 8))
                                                : static_cast<std::uint16_t>((header[18] << 8) | header[19]);
-    return wide && machine == kOwnMachine;
+    if (wide && machine == kOwnMachine) return true;
+    trace("VM library ", libraryPath, " is not a library for this machine: ", wide ? "64" : "32", "-bit, machine ",
+          machine);
+    return false;
 }
 
 bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
@@ -65,16 +74,23 @@ bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
     runtime.binaryDirectory = binaryDirectoryOf(libraryPath);
     // Global, as the JDK's own launcher loads it: the runtime's other libraries bind to it.
     void* library = ::dlopen(toUtf8(libraryPath).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!library) return false;
+    if (!library) {
+        const char* reason = ::dlerror();
+        trace("VM library ", libraryPath, " could not be loaded: ", reason ? reason : "no reason given");
+        return false;
+    }
     runtime.getDefaultArgs = ::dlsym(library, "JNI_GetDefaultJavaVMInitArgs");
     runtime.createVm = ::dlsym(library, "JNI_CreateJavaVM");
     runtime.getCreatedVms = ::dlsym(library, "JNI_GetCreatedJavaVMs");
     if (!runtime.getDefaultArgs || !runtime.createVm) {
+        trace("VM library ", libraryPath, " lacks the entry point ",
+              runtime.getDefaultArgs ? "JNI_CreateJavaVM" : "JNI_GetDefaultJavaVMInitArgs");
         ::dlclose(library);
         runtime.getDefaultArgs = runtime.createVm = runtime.getCreatedVms = nullptr;
         return false;
     }
     runtime.library = library;
+    trace("VM library loaded: ", libraryPath);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "launcher/java_runtime.h"
 #include "platform/os.h"
 #include "platform/system.h"
+#include "platform/trace.h"
 #include "platform/win_text.h"
 
 namespace tavrelo {
@@ -21,13 +22,15 @@ std::optional<Text> versionString(std::string& resource, TextView block) {
     if (!versionValue(resource, block, value, units)) return std::nullopt;
     const auto* text = static_cast<const char16_t*>(value);
     std::size_t length = 0;
-    while (length < units && text[length]) ++length;
+    while (length < units && text[length])
+        ++length;
     return Text(text, length);
 }
 
 // "%04x".
 void appendHex4(Text& out, WORD value) {
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
 }
 
 } // namespace
@@ -42,6 +45,7 @@ std::optional<Text> findVmLibrary(TextView home) {
             if (os::pathExists(path)) return path;
         }
     }
+    trace("no VM library (jvm.dll under bin\\client, server, classic or hotspot, or jre\\bin\\...) in ", home);
     return std::nullopt;
 }
 
@@ -56,7 +60,11 @@ bool isVmLibrary64(TextView libraryPath) {
     appendHex4(block, pair[1]);
     block += u"\\FileDescription";
     const auto description = versionString(resource, block);
-    return description && description->find(u"64") != Text::npos;
+    const bool wide = description && description->find(u"64") != Text::npos;
+    if (!wide)
+        trace("VM library ", libraryPath, " is not a 64-bit library: its description is \"",
+              description ? *description : Text(u"(none)"), "\"");
+    return wide;
 }
 
 RuntimeVersion readRuntimeVersion(TextView home) {
@@ -83,16 +91,24 @@ bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
         library = LoadLibraryW(wc(runtime.libraryPath));
         (void)os::setCurrentDirectory(saved);
     }
-    if (!library) return false;
+    if (!library) {
+        const DWORD error = GetLastError();
+        trace("VM library ", runtime.libraryPath, " could not be loaded: ", errorReason(error));
+        return false;
+    }
     runtime.getDefaultArgs = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetDefaultJavaVMInitArgs"));
     runtime.createVm = reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM"));
     runtime.getCreatedVms = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetCreatedJavaVMs"));
     if (!runtime.getDefaultArgs || !runtime.createVm) {
+        trace("VM library ", runtime.libraryPath, " lacks the entry point ",
+              runtime.getDefaultArgs ? "JNI_CreateJavaVM" : "JNI_GetDefaultJavaVMInitArgs", ": ",
+              errorReason(GetLastError()));
         FreeLibrary(library);
         runtime.getDefaultArgs = runtime.createVm = runtime.getCreatedVms = nullptr;
         return false;
     }
     runtime.library = library;
+    trace("VM library loaded: ", runtime.libraryPath);
     return true;
 }
 

@@ -297,6 +297,36 @@ TEST(LauncherFailureEndToEnd, UnsuitableRuntimesAreRefusedWithTheirMessage) {
     }
 }
 
+// TAVRELO_DEBUG naming a file: the console launcher traces on its standard error and into the
+// file, the window launcher into the file alone; a refused library is named with the reason.
+TEST(LauncherFailureEndToEnd, TheTraceNamesEachRefusedLibraryAndWhy) {
+    tavrelo::test::ScopedLanguage english(false);
+    AppDirectory x86("jre-x86"), noEntry("jre-noentry");
+    x86.properties("MainClass=demo.App\r\n");
+    noEntry.properties("MainClass=demo.App\r\n");
+    const Text file = x86.dir / u"trace.log";
+    SetEnvironmentVariableW(L"TAVRELO_DEBUG", wc(file));
+    BoxDriver consoleBoxes({kIdOk}), windowBoxes({kIdOk});
+    const ProcessResult console = x86.run(x86.launcher(u"Demo_console.exe"), u"", &consoleBoxes);
+    const ProcessResult window = noEntry.run(noEntry.launcher(u"Demo.exe", u"Tavrelo.exe"), u"", &windowBoxes);
+    SetEnvironmentVariableW(L"TAVRELO_DEBUG", nullptr);
+    std::string traced;
+    ASSERT_TRUE(os::readFile(file, traced));
+
+    const std::string x86Library = toUtf8(x86.jreHome()) + "\\bin\\server\\jvm.dll";
+    const std::string refusedWidth = "VM library " + x86Library + " is not a 64-bit library: its description is \"";
+    EXPECT_NE(console.err.find(refusedWidth), std::string::npos) << console.err;
+    EXPECT_NE(console.err.find("launch ends with status 0: the VM library is not for this launcher's width"),
+              std::string::npos);
+    const std::string noEntryLibrary = toUtf8(noEntry.jreHome()) + "\\bin\\server\\jvm.dll";
+    EXPECT_NE(traced.find("VM library " + noEntryLibrary + " lacks the entry point JNI_GetDefaultJavaVMInitArgs: error 127"),
+              std::string::npos)
+        << traced;
+    EXPECT_NE(traced.find(refusedWidth), std::string::npos) << "both processes append to one file";
+    EXPECT_EQ(window.err, "");
+    EXPECT_EQ(console.exitCode + window.exitCode, 0u);
+}
+
 TEST(LauncherFailureEndToEnd, AMissingMainClassOrMainMethodIsReported) {
     tavrelo::test::ScopedLanguage english(false);
     AppDirectory app("jre", R"(

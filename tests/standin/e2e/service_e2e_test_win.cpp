@@ -21,7 +21,7 @@ namespace {
 
 using tavrelo::test::waitUntil;
 
-SERVICE_STATUS statusOf(const Text &name) {
+SERVICE_STATUS statusOf(const Text& name) {
     SERVICE_STATUS status{};
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE service = manager ? OpenServiceW(manager, wc(name), SERVICE_QUERY_STATUS) : nullptr;
@@ -32,7 +32,7 @@ SERVICE_STATUS statusOf(const Text &name) {
 }
 
 // 0 when the control was accepted, else the error.
-DWORD control(const Text &name, DWORD code) {
+DWORD control(const Text& name, DWORD code) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE service = OpenServiceW(manager, wc(name), SERVICE_ALL_ACCESS);
     SERVICE_STATUS status{};
@@ -44,11 +44,11 @@ DWORD control(const Text &name, DWORD code) {
     return error;
 }
 
-bool reaches(const Text &name, DWORD state, unsigned timeoutMs) {
+bool reaches(const Text& name, DWORD state, unsigned timeoutMs) {
     return waitUntil([&] { return statusOf(name).dwCurrentState == state; }, timeoutMs);
 }
 
-bool serviceExists(const Text &name) {
+bool serviceExists(const Text& name) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE service = OpenServiceW(manager, wc(name), SERVICE_QUERY_STATUS);
     const bool exists = service != nullptr;
@@ -57,7 +57,7 @@ bool serviceExists(const Text &name) {
     return exists;
 }
 
-void deleteService(const Text &name) {
+void deleteService(const Text& name) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (SC_HANDLE service = OpenServiceW(manager, wc(name), SERVICE_ALL_ACCESS)) {
         SERVICE_STATUS status{};
@@ -69,8 +69,8 @@ void deleteService(const Text &name) {
 }
 
 // The service processes that called `method`, from the log: each gone within `timeoutMs`.
-bool processesGone(const Text &jre, const std::string &method, unsigned timeoutMs) {
-    for (const LogLine &line : CallLog::read(jre).find("call", method)) {
+bool processesGone(const Text& jre, const std::string& method, unsigned timeoutMs) {
+    for (const LogLine& line : CallLog::read(jre).find("call", method)) {
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, line.pid);
         if (!process) continue;
         const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
@@ -82,7 +82,7 @@ bool processesGone(const Text &jre, const std::string &method, unsigned timeoutM
 
 class Service : public ::testing::Test {
   protected:
-    void install(const Text &name, const char *scenario, const char *options = "") {
+    void install(const Text& name, const char* scenario, const char* options = "") {
         name_ = name;
         deleteService(name_);
         ASSERT_TRUE(installJre(dir / u"jre", "jre"));
@@ -95,7 +95,7 @@ class Service : public ::testing::Test {
     void TearDown() override {
         if (!name_.empty()) deleteService(name_);
     }
-    ProcessResult launch(const Text &program, const Text &arguments, BoxDriver *driver = nullptr) {
+    ProcessResult launch(const Text& program, const Text& arguments, BoxDriver* driver = nullptr) {
         return runProcess(dir / program, arguments, dir.path(), 60000, driver);
     }
     [[nodiscard]] CallLog log() const { return CallLog::read(dir / u"jre"); }
@@ -146,11 +146,11 @@ TEST_F(Service, SetupRegistersControlsAndDeletes) {
               u"\"" + os::longPathName(dir.path()) + u"\\" + name + u".exe\" __RunService__");
     const auto start = regReadValue(HKEY_LOCAL_MACHINE, key, u"Start", true);
     ASSERT_TRUE(start);
-    EXPECT_EQ(*reinterpret_cast<const DWORD *>(start->data.data()), static_cast<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(start->data.data()), static_cast<DWORD>(SERVICE_DEMAND_START));
     // wine's QueryServiceConfigW leaves the dependencies out: the registry holds them.
     const auto dependencies = regReadValue(HKEY_LOCAL_MACHINE, key, u"DependOnService", false);
     ASSERT_TRUE(dependencies);
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(dependencies->data.data()), dependencies->size / 2),
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(dependencies->data.data()), dependencies->size / 2),
               std::u16string(u"RpcSs\0PlugPlay\0\0", 16));
     const auto description = [&] {
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -159,7 +159,7 @@ TEST_F(Service, SetupRegistersControlsAndDeletes) {
         DWORD needed = 0;
         std::wstring text;
         if (QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer, sizeof buffer, &needed))
-            text = reinterpret_cast<SERVICE_DESCRIPTIONW *>(buffer)->lpDescription;
+            text = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer)->lpDescription;
         CloseServiceHandle(service);
         CloseServiceHandle(manager);
         return text;
@@ -293,7 +293,7 @@ TEST_F(Service, FailedInitRunsTheFailureCommandAndStopNeedsConsent) {
     EXPECT_EQ(control(name, SERVICE_CONTROL_STOP), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
     EXPECT_EQ(statusOf(name).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
     // It cannot be stopped: the test ends its process itself.
-    for (const LogLine &line : log().find("call", "demo.App.serviceInit"))
+    for (const LogLine& line : log().find("call", "demo.App.serviceInit"))
         if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, line.pid)) {
             TerminateProcess(process, 0);
             WaitForSingleObject(process, 5000);
@@ -384,7 +384,7 @@ TEST_F(Service, CompanionExchangesObjectsAndFollowsItsService) {
         [&] { return log().has("call", "demo.App.notifyEvent(IIILjava/lang/String;[I[B)I (126, 32, 50332672,"); },
         10000))
         << log().text();
-    for (const auto &call : log().find("call", "demo.App.notifyEvent"))
+    for (const auto& call : log().find("call", "demo.App.notifyEvent"))
         EXPECT_NE(call.pid, companion);
 
     // A second companion in the session ends at once, before any exchange.

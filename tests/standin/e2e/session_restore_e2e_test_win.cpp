@@ -31,7 +31,7 @@ class demo.App
 )";
 
 // The event window of the process that made the n-th call of main.
-HWND eventWindowOf(const CallLog &log, std::size_t n) {
+HWND eventWindowOf(const CallLog& log, std::size_t n) {
     const std::vector<LogLine> mains = log.find("call", "demo.App.main(");
     for (HWND w = FindWindowExW(nullptr, nullptr, L"Tavrelo WinEvent", nullptr); w && mains.size() > n;
          w = FindWindowExW(nullptr, w, L"Tavrelo WinEvent", nullptr)) {
@@ -54,7 +54,7 @@ struct SavingApp {
         Text id;
     };
 
-    explicit SavingApp(const std::string &scenario = kScenario) {
+    explicit SavingApp(const std::string& scenario = kScenario) {
         EXPECT_TRUE(os::makeDirectory(home) && os::makeDirectory(dir / u"temp"));
         EXPECT_TRUE(installJre(home + u"\\jre", "jre"));
         EXPECT_TRUE(writeScenario(home + u"\\jre", scenario));
@@ -64,14 +64,14 @@ struct SavingApp {
         SetEnvironmentVariableW(L"TEMP", wc(temp));
     }
     ~SavingApp() {
-        for (Run &run : runs)
+        for (Run& run : runs)
             if (run.thread.joinable()) run.thread.join();
         SetEnvironmentVariableW(L"TMP", nullptr);
         SetEnvironmentVariableW(L"TEMP", nullptr);
     }
     // A run with `arguments` as its command line's own, its window found once its main runs.
-    Run &start(const Text &arguments) {
-        Run &run = runs.emplace_back();
+    Run& start(const Text& arguments) {
+        Run& run = runs.emplace_back();
         run.thread = std::thread(
             [this, &run, arguments] { run.result = runProcess(home + u"\\My Demo.exe", arguments, home, 30000); });
         tavrelo::test::waitUntil(
@@ -83,17 +83,17 @@ struct SavingApp {
         run.id = u"My Demo__" + fromInt(pid);
         return run;
     }
-    static DWORD_PTR send(const Run &run, UINT message, WPARAM wParam, LPARAM lParam) {
+    static DWORD_PTR send(const Run& run, UINT message, WPARAM wParam, LPARAM lParam) {
         DWORD_PTR answer = 0xBAD;
         SendMessageTimeoutW(run.window, message, wParam, lParam, SMTO_NORMAL, 10000, &answer);
         return answer;
     }
-    bool saved(const Run &run) const { return os::pathExists(temp + run.id + u".restore"); }
-    std::string arguments(const Run &run) const {
+    bool saved(const Run& run) const { return os::pathExists(temp + run.id + u".restore"); }
+    std::string arguments(const Run& run) const {
         std::string bytes;
         return os::readFile(temp + run.id + u".restore_args", bytes) ? bytes : "none";
     }
-    static Text command(const Run &run) {
+    static Text command(const Run& run) {
         wchar_t text[1024] = {};
         DWORD size = sizeof text;
         return RegGetValueW(HKEY_CURRENT_USER, kRunOnce, wc(run.id), RRF_RT_REG_SZ, nullptr, text, &size) ==
@@ -102,9 +102,9 @@ struct SavingApp {
                    : Text();
     }
     // The stored command run as stored, waited for.
-    ProcessResult restart(const Run &run) const {
+    ProcessResult restart(const Run& run) const {
         int count = 0;
-        LPWSTR *words = CommandLineToArgvW(wc(command(run)), &count);
+        LPWSTR* words = CommandLineToArgvW(wc(command(run)), &count);
         EXPECT_EQ(count, 2);
         if (count != 2) return {};
         const Text program(tc(words[0])), argument(tc(words[1]));
@@ -129,7 +129,7 @@ std::string savedLine(std::string_view line) {
 
 TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredCommand) {
     SavingApp app;
-    SavingApp::Run &first = app.start(u"a");
+    SavingApp::Run& first = app.start(u"a");
     EXPECT_EQ(SavingApp::send(first, WM_QUERYENDSESSION, 0, 0), 1u); // no notifyEvent: the session may end
     SavingApp::send(first, WM_ENDSESSION, TRUE, 0);
     first.thread.join();
@@ -140,14 +140,14 @@ TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredComman
     EXPECT_NE(saved.find("java.util.Date:1234567"), std::string::npos);
     EXPECT_EQ(app.arguments(first), savedLine("a \"x y\""));
     int count = 0;
-    LPWSTR *words = CommandLineToArgvW(wc(SavingApp::command(first)), &count);
+    LPWSTR* words = CommandLineToArgvW(wc(SavingApp::command(first)), &count);
     ASSERT_EQ(count, 2) << toUtf8(SavingApp::command(first));
     EXPECT_EQ(Text(tc(words[0])), app.home + u"\\My Demo.exe");
     EXPECT_EQ(Text(tc(words[1])), u"__Tavrelo_restore=" + first.id);
     LocalFree(words);
 
     // The stored command: the object before main, the saved arguments with "MainArgs" once.
-    SavingApp::Run &restored = app.start(u"\"__Tavrelo_restore=" + first.id + u"\"");
+    SavingApp::Run& restored = app.start(u"\"__Tavrelo_restore=" + first.id + u"\"");
     const CallLog log = app.log();
     const std::vector<LogLine> sets = log.find("call", "demo.App.sessionSetData(");
     ASSERT_EQ(sets.size(), 1u) << log.text();
@@ -172,7 +172,7 @@ TEST(SessionRestoreEndToEnd, SavedAtTheSessionsEndAndHandedBackByTheStoredComman
 TEST(SessionRestoreEndToEnd, ALogOffOrADeclineSavesNothingAndACancelledShutdownTakesTheSaveBack) {
     {
         SavingApp app;
-        SavingApp::Run &run = app.start(u"a");
+        SavingApp::Run& run = app.start(u"a");
         SavingApp::send(run, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
         Sleep(1000);
         EXPECT_FALSE(app.saved(run));
@@ -185,7 +185,7 @@ TEST(SessionRestoreEndToEnd, ALogOffOrADeclineSavesNothingAndACancelledShutdownT
         EXPECT_EQ(SavingApp::command(run), u"");
     }
     SavingApp declining(std::string(kScenario) + "  method sessionIsRestore ()Z\n    return false\n");
-    SavingApp::Run &run = declining.start(u"a");
+    SavingApp::Run& run = declining.start(u"a");
     SavingApp::send(run, WM_QUERYENDSESSION, 0, 0);
     Sleep(1000);
     EXPECT_TRUE(declining.log().has("call", "demo.App.sessionIsRestore"));
@@ -207,9 +207,9 @@ class demo.App
 // application each keep their own.
 TEST(SessionRestoreEndToEnd, TwoInstancesRestartEachWithItsOwnArguments) {
     SavingApp app(kRestoreAlone);
-    SavingApp::Run &one = app.start(u"one");
-    SavingApp::Run &two = app.start(u"two 2");
-    for (const SavingApp::Run *run : {&one, &two}) {
+    SavingApp::Run& one = app.start(u"one");
+    SavingApp::Run& two = app.start(u"two 2");
+    for (const SavingApp::Run* run : {&one, &two}) {
         SavingApp::send(*run, WM_QUERYENDSESSION, 0, 0);
         SavingApp::send(*run, WM_ENDSESSION, TRUE, 0);
     }
@@ -229,7 +229,7 @@ TEST(SessionRestoreEndToEnd, TwoInstancesRestartEachWithItsOwnArguments) {
     EXPECT_NE(mains[3].details.find("([\"one\", \"-m\"])"), std::string::npos) << mains[3].details;
     const std::vector<LogLine> sets = log.find("call", "demo.App.sessionSetData(");
     ASSERT_EQ(sets.size(), 2u);
-    for (const LogLine &set : sets)
+    for (const LogLine& set : sets)
         EXPECT_NE(set.details.find("(null)"), std::string::npos) << set.details;
     EXPECT_EQ(SavingApp::command(one) + SavingApp::command(two), u"");
 }
@@ -241,7 +241,7 @@ TEST(SessionRestoreEndToEnd, AProcessEndedDuringTheSaveLeavesNoPartialFile) {
                                                  "blob " + std::string(2 << 20, 'a')));
     std::size_t whole = 0;
     for (const int delayMs : {-1, 0, 2, 5, 10, 20, 50, 120}) {
-        SavingApp::Run &run = app.start(u"a");
+        SavingApp::Run& run = app.start(u"a");
         DWORD pid = 0;
         GetWindowThreadProcessId(run.window, &pid);
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);

@@ -1,0 +1,51 @@
+#include "platform/trace.h"
+
+#include <atomic>
+
+#include "platform/os.h"
+#include "platform/trace_sink.h"
+
+namespace tavrelo {
+
+namespace {
+
+enum : int { kUnknown = 0, kOff = 1, kOn = 2 };
+std::atomic<int> traceState{kUnknown};
+
+} // namespace
+
+bool tracing() noexcept {
+    int state = traceState.load(std::memory_order_acquire);
+    if (state == kUnknown) {
+        try {
+            const auto value = os::environmentValue(u"TAVRELO_DEBUG");
+            state = value && !value->empty() ? kOn : kOff;
+            if (state == kOn) openTraceSinks(*value);
+        } catch (...) {
+            state = kOff;
+        }
+        traceState.store(state, std::memory_order_release);
+    }
+    return state == kOn;
+}
+
+void traceLine(std::string_view line) noexcept {
+    if (!tracing()) return;
+    try {
+        std::string out =
+            "tavrelo[" + std::to_string(os::processId()) + "] +" + std::to_string(millisecondsSinceStart()) + " ms: ";
+        out += line;
+        out += '\n';
+        writeTraceSinks(out);
+    } catch (...) {
+    }
+}
+
+std::string errorReason(unsigned long code) {
+    std::string text = toUtf8(os::systemErrorDescription(code));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return "error " + std::to_string(code) + (text.empty() ? std::string() : ": " + text);
+}
+
+} // namespace tavrelo
