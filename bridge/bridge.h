@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tavrelo {
@@ -133,9 +134,10 @@ bool callBooleanOrAsk(const FeatureInterface& record, int slot, int message) noe
 // ---- Classes and generic calls ----------------------------------------------------------------
 
 // FindClass with dots turned into slashes (names are cut at 1,023 bytes). When it fails and
-// `message` is 6 or 7, that message is shown with the name (6 with the name "Tavrelo" shows the
-// rename message instead). The caller owns the local reference.
-[[nodiscard]] jclass findJavaClass(const char* name, int message = -1) noexcept;
+// `message` is kMessageMainClassMissing or kMessageClassMissing, that message is shown with the
+// name (the main class named "Tavrelo" shows the rename message instead). The caller owns the
+// local reference.
+[[nodiscard]] jclass findJavaClass(const char* name, MessageNumber message = kNoMessage) noexcept;
 
 // Static call when `object` is null, else an instance call on it; the method is looked up in
 // `className`. `parameters` is the inside of the signature's parentheses (null: none).

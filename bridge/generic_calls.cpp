@@ -9,15 +9,12 @@ namespace tavrelo {
 namespace {
 
 constexpr std::size_t kNameBytes = 1024;
-constexpr int kMainClassMessage = 6;
-constexpr int kClassMessage = 7;
-constexpr int kRenameMessage = 26;
 
 void showMissingClass(const char* name, int message) {
     // Class names are UTF-8 (what FindClass reads), whatever the system's code page.
     const Text wide = fromUtf8(name);
-    if (message == kMainClassMessage && equalsIgnoreCase(wide, u"Tavrelo")) {
-        showMessage(kRenameMessage, kBoxWarning);
+    if (message == kMessageMainClassMissing && equalsIgnoreCase(wide, u"Tavrelo")) {
+        showMessage(kMessageRename, kBoxWarning);
         return;
     }
     // The table's %S takes the name in its wide form, which the formatter accepts for any text.
@@ -54,7 +51,7 @@ std::string fitted(std::string signature) { return signature.size() < kNameBytes
 
 } // namespace
 
-jclass findJavaClass(const char* name, int message) noexcept {
+jclass findJavaClass(const char* name, MessageNumber message) noexcept {
     if (!name) return nullptr;
     JNIEnv* env = javaEnv();
     if (!env) return nullptr;
@@ -64,7 +61,7 @@ jclass findJavaClass(const char* name, int message) noexcept {
     buffer[length] = '\0';
     jclass found = env->FindClass(buffer);
     clearJavaException(env);
-    if (!found && (message == kMainClassMessage || message == kClassMessage)) {
+    if (!found && (message == kMessageMainClassMissing || message == kMessageClassMissing)) {
         try {
             showMissingClass(name, message);
         } catch (...) {

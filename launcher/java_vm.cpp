@@ -13,7 +13,6 @@ using GetDefaultArgsFunction = jint(JNICALL*)(void*);
 using CreateVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
 using GetCreatedVmsFunction = jint(JNICALL*)(JavaVM**, jsize, jsize*);
 
-constexpr int kCantRunMessage = 5;
 constexpr jsize kMaxCreatedVms = 100;
 
 std::string hexText(unsigned value) {
@@ -150,7 +149,7 @@ bool createJavaVm(const VmLaunchValues& values) {
             runtime.library = nullptr;
         }
         runtime.ended.store(true, std::memory_order_release);
-        showMessage(kCantRunMessage, kBoxOk);
+        showMessage(kMessageCantRunJvm, kBoxOk);
         return false;
     }
     runtime.vmHasRun = true;

@@ -9,11 +9,9 @@ namespace tavrelo {
 
 namespace {
 
-constexpr int kRenameMessage = 26;
-constexpr int kWidthMessage = 31;
 constexpr unsigned kPauseBeforeMainMs = 500;
 
-// Step 8: the process's own arguments exactly as delivered, then the configured words. Each word
+// main's arguments: the process's own arguments exactly as delivered, then the configured words. Each word
 // of "MainArgs" also loses a pair of enclosing quotes left after the split, as stored
 // configurations have always had it.
 std::vector<Text> programArgumentsFor(const LaunchRequest& request, const Configuration& config) {
@@ -30,7 +28,7 @@ std::vector<Text> programArgumentsFor(const LaunchRequest& request, const Config
     return arguments;
 }
 
-// Step 11: the entry's finder first, then the configuration and the archives, else the base name.
+// The main class: the entry's finder first, then the configuration and the archives, else the base name.
 // Class names go to the JVM in UTF-8, the encoding FindClass reads, so non-ASCII names resolve.
 std::string mainClassFor(const LaunchRequest& request, const LaunchContext& context, const Configuration& config,
                          const Text& classPath) {
@@ -56,7 +54,7 @@ std::string mainClassFor(const LaunchRequest& request, const LaunchContext& cont
     return toUtf8(context.baseName);
 }
 
-// Step 13: configured, else detected from the interfaces the application defines and the
+// The run type: configured, else detected from the interfaces the application defines and the
 // applet or screen-saver file beside the launcher.
 int runTypeFor(Configuration& config, const LaunchContext& context, const std::string& mainClass) {
     if (const Text* configured = config.get(kRunType); configured && !configured->empty()) {
@@ -66,21 +64,21 @@ int runTypeFor(Configuration& config, const LaunchContext& context, const std::s
     const auto besideLauncher = [&](const char16_t* extension) {
         return os::pathExists(context.launcherDirectory + os::kPathSeparator + context.baseName + extension);
     };
-    int detected = 0;
+    int detected = kRunOrdinary;
     if (bindServiceInterface(mainClass)) {
-        detected = 1;
+        detected = kRunService;
     } else {
         bindControlPanelInterface(mainClass);
         if (besideLauncher(u".cpl"))
-            detected = 2;
+            detected = kRunApplet;
         else if (bindScreenSaverInterface(mainClass) && besideLauncher(u".scr"))
-            detected = 3;
+            detected = kRunScreenSaver;
     }
     if (detected != 0) config.set(kRunType, fromInt(detected));
     trace("run type ", detected,
-          detected == 1   ? ": the main class defines the service methods"
-          : detected == 2 ? ": a .cpl file lies beside the launcher"
-          : detected == 3 ? ": the main class paints a screen saver and a .scr file lies beside the launcher"
+          detected == kRunService   ? ": the main class defines the service methods"
+          : detected == kRunApplet ? ": a .cpl file lies beside the launcher"
+          : detected == kRunScreenSaver ? ": the main class paints a screen saver and a .scr file lies beside the launcher"
                           : ": an ordinary application");
     return detected;
 }
@@ -105,12 +103,12 @@ int runLauncher(const LaunchRequest& request) {
     const auto home = findRuntimeHome(context.launcherDirectory, config);
     if (!home) return ends(0, "no runtime");
     if (equalsIgnoreCase(context.baseName, u"Tavrelo")) {
-        showMessage(kRenameMessage, kBoxWarning);
+        showMessage(kMessageRename, kBoxWarning);
         return ends(0, "the launcher still has its delivery name");
     }
     const auto library = findVmLibrary(*home);
     if (!library || !isVmLibrary64(*library)) {
-        showMessage(kWidthMessage, kBoxWarning, {u"x86", u"x64"});
+        showMessage(kMessageWrongWidth, kBoxWarning, {u"x86", u"x64"});
         return ends(0, library ? "the VM library is not for this launcher's width" : "the runtime has no VM library");
     }
 
@@ -175,13 +173,13 @@ int runLauncher(const LaunchRequest& request) {
 
     if (request.adminKind == kAdminNone) {
         switch (runType) {
-        case 1:
+        case kRunService:
             if (const int status = runServiceActions(request.actions); status != kGoOnToMain)
                 return ends(status, "the service's actions are done");
             break;
-        case 2:
+        case kRunApplet:
             return ends(runControlPanelActions(request.actions), "the applet's actions are done");
-        case 3:
+        case kRunScreenSaver:
             return ends(runScreenSaverActions(request.actions), "the screen saver's actions are done");
         default:
             break;

@@ -16,6 +16,8 @@ namespace tavrelo {
 
 enum LaunchMode : int { kModeApplication = 0, kModeServiceSide = 1, kModeApplet = 2, kModeScreenSaver = 3 };
 enum AdminKind : int { kAdminNone = 0, kAdminRestart = 1, kAdminSection = 2 };
+// What the application is, configured by "RunType" or detected from what it defines.
+enum RunType : int { kRunOrdinary = 0, kRunService = 1, kRunApplet = 2, kRunScreenSaver = 3 };
 enum ServiceSubMode : int { kSubModeNone = 0, kSubModeService = -1, kSubModeCompanion = 1 };
 
 // Written once at start by the entry and the first steps of the launch sequence, then only read.
@@ -43,7 +45,7 @@ LaunchContext& launchContext() noexcept;
 // module.
 void initLaunchContext(LaunchContext& context, void* module, int console, TextView argumentLine,
                        std::vector<Text> arguments);
-// Sets launcherDirectory and baseName from the file names (step 2 of the launch sequence).
+// Sets launcherDirectory and baseName from the file names (the first thing the launch sequence does).
 void deriveNames(LaunchContext& context);
 [[nodiscard]] Text launcherDirectoryOf(TextView longFileName);
 [[nodiscard]] Text baseNameOf(TextView bareFileName, bool cutConsoleSuffix);
@@ -198,7 +200,11 @@ struct LaunchRequest {
     int adminKind = kAdminNone;
 };
 
-// Runs the shared launch sequence; returns the exit status.
+// Runs the shared launch sequence; returns the exit status: 1 when main was called (the VM then
+// ran to its end; an application's System.exit ends the process with its own status before
+// this returns), 0 when the launch ended before main (no runtime, a refused library, another
+// instance took the start over, a missing main class or method), and the status of the
+// service side, the applet, the screen saver or a command-line action when one ran instead.
 [[nodiscard]] int runLauncher(const LaunchRequest& request);
 
 // The entry shared by the console and window builds: everything after the system handed over

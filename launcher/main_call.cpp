@@ -11,8 +11,6 @@ namespace tavrelo {
 
 namespace {
 
-constexpr int kMainClassMessage = 6;
-constexpr int kMainMethodMessage = 8;
 constexpr jsize kThreadArraySize = 100;
 
 enum class MainResult { NotCalled, Returned, Threw };
@@ -21,12 +19,12 @@ MainResult invokeMain(bool withMessages) {
     JNIEnv* env = javaEnv();
     if (!env) return MainResult::NotCalled;
     LocalRef<jobjectArray> arguments(toJavaStringArray(javaRuntime().values.programArguments, false));
-    LocalRef<jclass> mainClass(findJavaClass(mainClassName().c_str(), withMessages ? kMainClassMessage : -1));
+    LocalRef<jclass> mainClass(findJavaClass(mainClassName().c_str(), withMessages ? kMessageMainClassMissing : kNoMessage));
     if (!mainClass) return MainResult::NotCalled;
     const jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", "([Ljava/lang/String;)V");
     if (!main) {
         clearJavaException(env);
-        if (withMessages) showMessage(kMainMethodMessage, kBoxOk);
+        if (withMessages) showMessage(kMessageMainMethodMissing, kBoxOk);
         return MainResult::NotCalled;
     }
     env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());

@@ -8,8 +8,6 @@ namespace tavrelo {
 
 namespace {
 
-constexpr int kInstallMessage = 1;
-
 Text jreBeside(TextView directory) {
     Text path(directory);
     path.push_back(os::kPathSeparator);
@@ -90,7 +88,7 @@ void offerRuntimeInstallation(const Configuration& config) {
     const Text* display = config.get(kDisplayBoxInstall);
     if (!display || *display != u"0") {
         const Text* version = config.get(kJreVersion);
-        if (!showMessage(kInstallMessage, kBoxYesNo | kBoxStop, {version ? TextView(*version) : TextView()})) return;
+        if (!showMessage(kMessageRuntimeMissing, kBoxYesNo | kBoxStop, {version ? TextView(*version) : TextView()})) return;
     }
     const Text* configuredPage = config.get(kUrlInstallJre);
     const Text page = configuredPage && !configuredPage->empty() ? *configuredPage : Text(kDefaultDownloadPage);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "launcher/java_runtime.h"
+#include "platform/handles.h"
 #include "platform/os.h"
 #include "platform/system.h"
 #include "platform/trace.h"
@@ -81,14 +82,14 @@ bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
     runtime.binaryDirectory = binaryDirectoryOf(libraryPath);
     // The library's own dependencies lie in its directory and the runtime's binary directory,
     // not beside us.
-    HMODULE library = nullptr;
+    ModuleHandle library;
     if (hasSetDllDirectory()) {
         setDllDirectory(runtime.binaryDirectory);
-        library = static_cast<HMODULE>(loadLibraryWithItsDirectory(runtime.libraryPath));
+        library.reset(static_cast<HMODULE>(loadLibraryWithItsDirectory(runtime.libraryPath)));
     } else {
         const Text saved = os::currentDirectory();
         (void)os::setCurrentDirectory(runtime.binaryDirectory);
-        library = LoadLibraryW(wc(runtime.libraryPath));
+        library.reset(LoadLibraryW(wc(runtime.libraryPath)));
         (void)os::setCurrentDirectory(saved);
     }
     if (!library) {
@@ -96,18 +97,24 @@ bool loadVmLibrary(JavaRuntime& runtime, TextView libraryPath) {
         trace("VM library ", runtime.libraryPath, " could not be loaded: ", errorReason(error));
         return false;
     }
-    runtime.getDefaultArgs = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetDefaultJavaVMInitArgs"));
-    runtime.createVm = reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM"));
-    runtime.getCreatedVms = reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetCreatedJavaVMs"));
-    if (!runtime.getDefaultArgs || !runtime.createVm) {
-        trace("VM library ", runtime.libraryPath, " lacks the entry point ",
-              runtime.getDefaultArgs ? "JNI_CreateJavaVM" : "JNI_GetDefaultJavaVMInitArgs", ": ",
-              errorReason(GetLastError()));
-        FreeLibrary(library);
+    // Each required entry point, or the reason it is not there.
+    const auto required = [&](const char* name) -> void* {
+        void* address = reinterpret_cast<void*>(GetProcAddress(library.get(), name));
+        if (!address)
+            trace("VM library ", runtime.libraryPath, " lacks the entry point ", name, ": ",
+                  errorReason(GetLastError()));
+        return address;
+    };
+    void* getDefaultArgs = required("JNI_GetDefaultJavaVMInitArgs");
+    void* createVm = getDefaultArgs ? required("JNI_CreateJavaVM") : nullptr;
+    if (!getDefaultArgs || !createVm) { // the library is freed on the way out
         runtime.getDefaultArgs = runtime.createVm = runtime.getCreatedVms = nullptr;
         return false;
     }
-    runtime.library = library;
+    runtime.getDefaultArgs = getDefaultArgs;
+    runtime.createVm = createVm;
+    runtime.getCreatedVms = reinterpret_cast<void*>(GetProcAddress(library.get(), "JNI_GetCreatedJavaVMs"));
+    runtime.library = library.release();
     trace("VM library loaded: ", runtime.libraryPath);
     return true;
 }

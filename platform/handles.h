@@ -57,6 +57,11 @@ struct GdiObjectPolicy { // bitmaps, brushes, pens (HGDIOBJ), not selected into 
     static constexpr Type invalid() noexcept { return nullptr; }
     static void close(Type handle) noexcept;
 };
+struct FindSearchPolicy { // a FindFirstFileW search, INVALID_HANDLE_VALUE-invalid
+    using Type = void*;
+    static Type invalid() noexcept { return reinterpret_cast<Type>(static_cast<long long>(-1)); }
+    static void close(Type handle) noexcept;
+};
 struct MemoryDcPolicy { // a DC made with CreateCompatibleDC
     using Type = HDC__*;
     static constexpr Type invalid() noexcept { return nullptr; }
@@ -73,5 +78,6 @@ using IconHandle = UniqueHandle<IconPolicy>;
 using MenuHandle = UniqueHandle<MenuPolicy>;
 using GdiObject = UniqueHandle<GdiObjectPolicy>;
 using MemoryDc = UniqueHandle<MemoryDcPolicy>;
+using FindSearch = UniqueHandle<FindSearchPolicy>;
 
 } // namespace tavrelo

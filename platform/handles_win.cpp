@@ -19,6 +19,7 @@ void FileHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { Clos
 void LocalMemoryPolicy::close(Type memory) noexcept { keepingLastError([&] { LocalFree(memory); }); }
 void RegistryKeyPolicy::close(Type handle) noexcept { keepingLastError([&] { RegCloseKey(handle); }); }
 void ServiceHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseServiceHandle(handle); }); }
+void FindSearchPolicy::close(Type handle) noexcept { keepingLastError([&] { FindClose(handle); }); }
 void ModulePolicy::close(Type handle) noexcept { keepingLastError([&] { FreeLibrary(handle); }); }
 void IconPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyIcon(handle); }); }
 void MenuPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyMenu(handle); }); }

@@ -15,7 +15,6 @@ std::atomic<MessagePresenter> currentPresenter{&systemPresenter};
 
 constexpr std::size_t kMessageBuffer = 2048;
 constexpr unsigned long kErrorInvalidLevel = 124;
-constexpr int kRenameMessage = 26;
 
 } // namespace
 
@@ -33,7 +32,7 @@ std::optional<BuiltMessage> buildMessage(int number, std::initializer_list<Forma
     // Both languages are formatted, as the language is only chosen once the texts exist.
     Text english = formatText(entry->english, args, keptUnits(kMessageBuffer));
     Text french = formatText(entry->french, args, keptUnits(kMessageBuffer));
-    if (number == kRenameMessage) {
+    if (number == kMessageRename) {
         appendLimited(english, kDocumentationAddress, keptUnits(kMessageBuffer));
         appendLimited(french, kDocumentationAddress, keptUnits(kMessageBuffer));
     }

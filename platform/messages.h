@@ -17,6 +17,28 @@ struct MessageEntry {
 };
 
 inline constexpr int kMessageCount = 32;
+// The messages of the launcher, by their number in the table (the resource tool's own are in
+// tool/tool.h). "No message" is -1.
+enum MessageNumber : int {
+    kNoMessage = -1,
+    kMessageIncomplete = 0,
+    kMessageRuntimeMissing = 1,
+    kMessageCantRunJvm = 5,
+    kMessageMainClassMissing = 6,
+    kMessageClassMissing = 7,
+    kMessageMainMethodMissing = 8,
+    kMessageInstallService = 9,
+    kMessageStartService = 10,
+    kMessageDeleteService = 11,
+    kMessageNoServicePrivilege = 12,
+    kMessageInstallApplet = 13,
+    kMessageDeleteApplet = 14,
+    kMessageRename = 26,
+    kMessageInstallScreenSaver = 28,
+    kMessageDeleteScreenSaver = 29,
+    kMessageNoScreenSaverPaint = 30,
+    kMessageWrongWidth = 31,
+};
 // Completes message 26 in both languages.
 inline constexpr char16_t kDocumentationAddress[] = u"https://tavrelo.org/documentation";
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/handles.h"
+#include "platform/narrow.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
 
@@ -30,39 +31,38 @@ bool isAbsolutePath(TextView path) noexcept {
 }
 
 bool readFile(TextView path, std::string& bytes) {
-    HANDLE file = CreateFileW(wc(cstr(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const FileHandle file(CreateFileW(wc(cstr(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     bytes.clear();
     char chunk[16384];
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) bytes.append(chunk, got);
-    CloseHandle(file);
+    while ((ok = ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) bytes.append(chunk, got);
     return ok;
 }
 
 bool writeFile(TextView path, std::string_view bytes) {
-    HANDLE file = CreateFileW(wc(cstr(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const auto size = narrowed<DWORD>(bytes.size());
+    if (!size) return false;
+    const FileHandle file(
+        CreateFileW(wc(cstr(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    const bool ok = bytes.empty() ||
-                    (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                     written == bytes.size());
-    CloseHandle(file);
-    return ok;
+    return bytes.empty() || (WriteFile(file.get(), bytes.data(), *size, &written, nullptr) && written == *size);
 }
 
 bool writeFileReplacing(TextView path, std::string_view bytes) {
     const Text target(path);
     const Text temporary = target + u".tmp";
+    const auto size = narrowed<DWORD>(bytes.size());
+    if (!size) return false;
     {
         FileHandle file(
             CreateFileW(wc(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;
         DWORD written = 0;
-        if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                               written != bytes.size()))
+        if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), *size, &written, nullptr) || written != *size))
             return false;
         if (!FlushFileBuffers(file.get())) return false;
     }
@@ -100,14 +100,13 @@ bool listDirectory(TextView directory, DirectoryVisitor visit, void* context) {
     Text pattern(directory);
     pattern += u"\\*.*";
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(wc(pattern), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    const FindSearch search(FindFirstFileW(wc(pattern), &found));
+    if (!search) return false;
     do {
         const TextView name(tc(found.cFileName));
         if (name == u"." || name == u"..") continue;
         if (!visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, context)) break;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     return true;
 }
 

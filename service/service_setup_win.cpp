@@ -14,9 +14,6 @@ namespace tavrelo {
 
 namespace {
 
-constexpr int kInstallQuestion = 9;
-constexpr int kStartQuestion = 10;
-constexpr int kDeleteQuestion = 11;
 constexpr unsigned kStopWaitSlackMs = 5000;
 constexpr unsigned kStopPollMs = 100;
 
@@ -57,11 +54,11 @@ class SetupFlow {
                 startStep();
             else if (stop_)
                 stopStep();
-            else if (delete_ || callBooleanOrAsk(serviceMethods(), kServiceIsDelete, kDeleteQuestion))
+            else if (delete_ || callBooleanOrAsk(serviceMethods(), kServiceIsDelete, kMessageDeleteService))
                 deleteStep();
         } else if (install_ ||
                    (!start_ && !stop_ && !delete_ &&
-                    callBooleanOrAsk(serviceMethods(), kServiceIsCreate, kInstallQuestion))) {
+                    callBooleanOrAsk(serviceMethods(), kServiceIsCreate, kMessageInstallService))) {
             const unsigned long error = createService(manager_, name_, serviceCommandLine(directory, name_), info);
             if (error != 0) {
                 fail(error);
@@ -80,7 +77,7 @@ class SetupFlow {
     }
 
     void startStep() {
-        if (!start_ && !callBooleanOrAsk(serviceMethods(), kServiceIsLaunch, kStartQuestion)) return;
+        if (!start_ && !callBooleanOrAsk(serviceMethods(), kServiceIsLaunch, kMessageStartService)) return;
         ScmHandle service(api_.openService(manager_, wc(name_), SERVICE_START));
         if (!service || !api_.startService(service.get(), 0, nullptr)) fail(GetLastError());
     }

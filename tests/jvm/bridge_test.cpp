@@ -207,11 +207,11 @@ TEST_F(Bridge, UndefinedQuestionIsPutToTheUser) {
 TEST_F(Bridge, MissingClassMessagesNameTheClass) {
     const MessagePresenter saved = setMessagePresenter(&recordingPresenter);
     presented = 0;
-    EXPECT_EQ(findJavaClass("demo.Absent", 6), nullptr);
+    EXPECT_EQ(findJavaClass("demo.Absent", kMessageMainClassMissing), nullptr);
     EXPECT_EQ(presentedText, u"Can't find main class \"demo.Absent\"");
-    EXPECT_EQ(findJavaClass("demo.Absent", 7), nullptr);
+    EXPECT_EQ(findJavaClass("demo.Absent", kMessageClassMissing), nullptr);
     EXPECT_EQ(presentedText, u"Can't find class \"demo.Absent\"");
-    EXPECT_EQ(findJavaClass("TAVRELO", 6), nullptr);
+    EXPECT_EQ(findJavaClass("TAVRELO", kMessageMainClassMissing), nullptr);
     EXPECT_EQ(presentedCaption, u"Tavrelo");
     EXPECT_EQ(presentedText.rfind(u"You must rename Tavrelo", 0), 0u);
     EXPECT_EQ(presented, 3);
