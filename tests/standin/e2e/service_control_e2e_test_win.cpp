@@ -1,0 +1,370 @@
+// The service-control natives and the run types' shortcuts end to end: the console launcher runs
+// a scenario whose main calls the natives on a small test service; shortcut files are written,
+// read back with the shell's link object and run.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "harness/process.h"
+#include "harness/standin.h"
+#include "platform/os.h"
+#include "platform/win_text.h"
+#include "test_support.h"
+
+namespace tavrelo::standin::test {
+namespace {
+
+using tavrelo::test::waitUntil;
+using Rows = std::vector<std::vector<std::string>>;
+
+// The results the log shows for the calls of a native, in call order.
+std::vector<std::string> answers(const CallLog& log, const std::string& native) {
+    std::vector<std::string> found;
+    for (const LogLine& line : log.find("native", ".scm" + native + "("))
+        found.push_back(line.details.substr(line.details.rfind(" -> ") + 4));
+    return found;
+}
+
+// A logged String[][] ("[["a", "b"], [...]]") as rows of the element texts (escapes kept).
+Rows rowsOf(const std::string& text) {
+    Rows rows;
+    bool quoted = false;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '\\') rows.back().back() += text[i++];
+            if (c == '"') quoted = false;
+            else rows.back().back() += text[i];
+        } else if (c == '[') {
+            rows.emplace_back();
+        } else if (c == '"') {
+            quoted = true;
+            rows.back().emplace_back();
+        }
+    }
+    return rows;
+}
+
+// A text as a scenario string and the log write it (without the enclosing quotes).
+std::string escaped(TextView text) {
+    std::string out;
+    for (const char c : toUtf8(text)) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+constexpr char kNatives[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    invoke scmQueryStatus null
+    invoke scmCreateService "TavScmTarget" "Tavrelo SCM Target" "First" "LINE" false true
+    invoke scmQueryConfig "TavScmTarget"
+    invoke scmChangeConfig "TavScmTarget" null -1 2 null null null null
+    invoke scmQueryConfig "TavScmTarget"
+    invoke scmSetDescription "TavScmTarget" "Second"
+    invoke scmGetDescription "TavScmTarget"
+    invoke scmStartService "TavScmTarget"
+    sleep 800
+    invoke scmQueryStatus "TavScmTarget"
+    invoke scmPauseService "TavScmTarget"
+    sleep 500
+    invoke scmQueryStatus "TavScmTarget"
+    invoke scmContinueService "TavScmTarget"
+    sleep 500
+    invoke scmQueryStatus "TavScmTarget"
+    invoke scmEnumServices 48 3 false
+    invoke scmEnumServices 48 3 true
+    invoke scmGetNameSvc "Tavrelo SCM Target"
+    invoke scmGetNameLong "TavScmTarget"
+    invoke scmStopService "TavScmTarget"
+    sleep 800
+    invoke scmStopService "TavScmTarget"
+    invoke scmGetErrorMessage 1060
+    invoke scmGetErrorMessage 193
+    invoke scmDeleteService "TavScmTarget"
+    sleep 500
+    invoke scmDeleteService "TavScmTarget"
+    invoke scmStartService "TavScmTarget"
+    invoke scmStopService "TavScmTarget"
+    invoke scmPauseService "TavScmTarget"
+    invoke scmContinueService "TavScmTarget"
+    invoke scmChangeConfig "TavScmTarget" null -1 2 null null null "secret"
+    invoke scmSetDescription "TavScmTarget" "Third"
+    invoke scmSetFailures "TavScmTarget" "RESTART" "60" null null 0
+    invoke scmSetDelayedAutoStart "TavScmTarget" true
+    invoke scmEnumDependentServices "TavScmTarget" 3 true
+    invoke scmQueryConfig "TavScmTarget"
+    invoke scmGetDescription "TavScmTarget"
+    invoke scmGetNameLong "TavScmTarget"
+    invoke scmGetFailures "TavScmTarget"
+    invoke scmIsDelayedAutoStart "TavScmTarget"
+    invoke scmQueryStatus "TavScmTarget"
+  native scmCreateService (Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)I
+  native scmDeleteService (Ljava/lang/String;)I
+  native scmStartService (Ljava/lang/String;)I
+  native scmStopService (Ljava/lang/String;)I
+  native scmPauseService (Ljava/lang/String;)I
+  native scmContinueService (Ljava/lang/String;)I
+  native scmEnumServices (IIZ)[[Ljava/lang/String;
+  native scmEnumDependentServices (Ljava/lang/String;IZ)[[Ljava/lang/String;
+  native scmChangeConfig (Ljava/lang/String;Ljava/lang/String;IILjava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I
+  native scmSetDescription (Ljava/lang/String;Ljava/lang/String;)I
+  native scmSetFailures (Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)I
+  native scmSetDelayedAutoStart (Ljava/lang/String;Z)I
+  native scmQueryConfig (Ljava/lang/String;)[Ljava/lang/String;
+  native scmGetDescription (Ljava/lang/String;)Ljava/lang/String;
+  native scmGetNameSvc (Ljava/lang/String;)Ljava/lang/String;
+  native scmGetNameLong (Ljava/lang/String;)Ljava/lang/String;
+  native scmGetFailures (Ljava/lang/String;)[Ljava/lang/String;
+  native scmIsDelayedAutoStart (Ljava/lang/String;)Z
+  native scmQueryStatus (Ljava/lang/String;)[Ljava/lang/String;
+  native scmGetErrorMessage (I)Ljava/lang/String;
+)";
+
+std::string systemText(DWORD code) {
+    wchar_t text[2048] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        text, 2048, nullptr);
+    return toUtf8(Text(tc(text), length));
+}
+
+TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
+    tavrelo::test::TempDir dir;
+    const Text service = helperProgram(u"standin_test_service.exe");
+    const Text line = u"\"" + service + u"\" \"" + (dir / u"pid.txt") + u"\"";
+    std::string scenario = kNatives;
+    scenario.replace(scenario.find("LINE"), 4, escaped(line));
+    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
+    ASSERT_TRUE(writeScenario(dir / u"jre", scenario));
+    ASSERT_TRUE(os::writeFile(dir / u"Demo.properties", "MainClass=demo.App\r\n"));
+    ASSERT_TRUE(installLauncher(dir / u"Demo_console.exe", u"Tavrelo_console.exe"));
+    const ProcessResult run = runProcess(dir / u"Demo_console.exe", u"", dir.path(), 60000);
+    const CallLog log = CallLog::read(dir / u"jre");
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+
+    // Not a service process: a null name names nothing.
+    EXPECT_EQ(answers(log, "QueryStatus")[0], "null") << log.text();
+    EXPECT_EQ(answers(log, "CreateService")[0], "0"); // delayed start: wine answers 124
+    const auto configs = answers(log, "QueryConfig");
+    ASSERT_EQ(configs.size(), 3u) << log.text();
+    EXPECT_EQ(configs[0], "[\"Tavrelo SCM Target\", \"" + escaped(line) + "\", \"\", \"LocalSystem\", \"16\", \"3\"]");
+    // Nulls and SERVICE_NO_CHANGE change the start type alone.
+    EXPECT_EQ(answers(log, "ChangeConfig")[0], "0");
+    EXPECT_EQ(configs[1], configs[0].substr(0, configs[0].size() - 4) + "\"2\"]");
+    EXPECT_EQ(answers(log, "GetDescription")[0], "\"Second\"");
+
+    std::string pid;
+    ASSERT_TRUE(os::readFile(dir / u"pid.txt", pid));
+    const auto statuses = answers(log, "QueryStatus");
+    ASSERT_EQ(statuses.size(), 5u);
+    EXPECT_EQ(statuses[1], "[\"4\", \"16\", \"3\", \"" + pid + "\"]");
+    EXPECT_EQ(statuses[2], "[\"7\", \"16\", \"3\", \"" + pid + "\"]");
+    EXPECT_EQ(statuses[3], statuses[1]);
+    EXPECT_EQ(answers(log, "PauseService")[0], "0");
+    EXPECT_EQ(answers(log, "ContinueService")[0], "0");
+    EXPECT_EQ(answers(log, "StopService")[0], "0");
+    EXPECT_EQ(answers(log, "StopService")[1], "1062");
+
+    const auto listings = answers(log, "EnumServices");
+    ASSERT_EQ(listings.size(), 2u);
+    const Rows brief = rowsOf(listings[0]), detailed = rowsOf(listings[1]);
+    EXPECT_GT(brief.size(), 1u);
+    EXPECT_EQ(brief.size(), detailed.size());
+    for (const auto& row : brief) EXPECT_EQ(row.size(), 3u) << listings[0];
+    for (const auto& row : detailed) EXPECT_EQ(row.size(), 8u) << listings[1];
+    const std::vector<std::string> ours{"TavScmTarget", "Tavrelo SCM Target", "4"};
+    EXPECT_NE(std::find(brief.begin(), brief.end(), ours), brief.end()) << listings[0];
+    const std::vector<std::string> ourDetails{"TavScmTarget", "Tavrelo SCM Target", "4", "16", "3", "2", "0", "Second"};
+    EXPECT_NE(std::find(detailed.begin(), detailed.end(), ourDetails), detailed.end()) << listings[1];
+    EXPECT_EQ(answers(log, "GetNameSvc")[0], "\"TavScmTarget\"");
+    EXPECT_EQ(answers(log, "GetNameLong")[0], "\"Tavrelo SCM Target\"");
+    const auto texts = answers(log, "GetErrorMessage");
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find(systemText(1060).substr(0, 20)), std::string::npos) << texts[0];
+    EXPECT_GT(systemText(193).size(), 10u);
+    EXPECT_NE(texts[1].find(systemText(193).substr(0, 10)), std::string::npos) << texts[1];
+
+    // Deleted: every native on it gives 1060, null or false.
+    EXPECT_EQ(answers(log, "DeleteService"), (std::vector<std::string>{"0", "1060"}));
+    for (const char* native : {"StartService", "StopService", "PauseService", "ContinueService", "ChangeConfig",
+                               "SetDescription", "SetFailures", "SetDelayedAutoStart"})
+        EXPECT_EQ(answers(log, native).back(), "1060") << native;
+    for (const char* native : {"EnumDependentServices", "QueryConfig", "GetDescription", "GetNameLong", "GetFailures",
+                               "QueryStatus"})
+        EXPECT_EQ(answers(log, native).back(), "null") << native;
+    EXPECT_EQ(answers(log, "IsDelayedAutoStart").back(), "false");
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
+}
+
+struct Link {
+    std::string target, arguments, directory, icon, description;
+    WORD hotKey = 1;
+};
+
+Link readLink(const Text& file) {
+    Link link;
+    IShellLinkW* shell = nullptr;
+    IPersistFile* persist = nullptr;
+    wchar_t text[MAX_PATH] = {};
+    int index = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shell))) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+        SUCCEEDED(persist->Load(wc(file), STGM_READ))) {
+        const auto read = [&](auto member, std::string& into) {
+            text[0] = L'\0';
+            (void)(shell->*member)(text, MAX_PATH);
+            into = toUtf8(tc(text));
+        };
+        (void)shell->GetPath(text, MAX_PATH, nullptr, 0);
+        link.target = toUtf8(tc(text));
+        read(&IShellLinkW::GetArguments, link.arguments);
+        read(&IShellLinkW::GetWorkingDirectory, link.directory);
+        read(&IShellLinkW::GetDescription, link.description);
+        text[0] = L'\0';
+        (void)shell->GetIconLocation(text, MAX_PATH, &index);
+        link.icon = toUtf8(tc(text));
+        (void)shell->GetHotkey(&link.hotKey);
+    }
+    if (persist) persist->Release();
+    if (shell) shell->Release();
+    return link;
+}
+
+// The shortcut files of a directory, by action word.
+std::set<std::string> shortcutsIn(const Text& directory) {
+    std::set<std::string> words;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW(wc(directory + u"\\TavSvcLink - *.lnk"), &found);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+        const std::string name = toUtf8(tc(found.cFileName));
+        words.insert(name.substr(13, name.size() - 17));
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return words;
+}
+
+DWORD serviceState(const wchar_t* name) {
+    SERVICE_STATUS status{};
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = OpenServiceW(manager, name, SERVICE_QUERY_STATUS);
+    if (!service || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0; // 0: no such service
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
+constexpr char kLinkedService[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    print "main ran"
+  method serviceGetInfo ()[Ljava/lang/String;
+    return ["Tavrelo Link Test" null "true" "true"]
+  method serviceInit ()Z
+    invoke scmQueryStatus null
+    return true
+  method taskGetInfo ()[Ljava/lang/String;
+    return ["UI"]
+  method taskInit (Z)V
+    start AWT-EventQueue-0 60000
+  native scmQueryStatus (Ljava/lang/String;)[Ljava/lang/String;
+)";
+
+// Written in the current directory, read back, each run for what it says; deleted in full from
+// the launcher directory only; the sets of the other kinds of application.
+TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    tavrelo::test::TempDir dir, elsewhere;
+    const Text launcher = dir / u"TavSvcLink_console.exe";
+    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
+    ASSERT_TRUE(writeScenario(dir / u"jre", kLinkedService));
+    ASSERT_TRUE(os::writeFile(dir / u"TavSvcLink.properties", "MainClass=demo.App\r\n"));
+    ASSERT_TRUE(installLauncher(launcher, u"Tavrelo_console.exe"));
+    ASSERT_TRUE(installLauncher(dir / u"TavSvcLink.exe", u"Tavrelo.exe"));
+    const auto log = [&] { return CallLog::read(dir / u"jre"); };
+
+    EXPECT_EQ(runProcess(launcher, u"-createShortcut", elsewhere.path(), 60000).exitCode, 1u);
+    EXPECT_EQ(shortcutsIn(elsewhere.path()), (std::set<std::string>{"stop", "start", "runUI", "install", "delete"}));
+    EXPECT_TRUE(shortcutsIn(dir.path()).empty());
+    EXPECT_FALSE(log().has("call", "demo.App.main"));
+    const std::vector<std::pair<std::string, std::string>> options{{"install", "-installService"},
+                                                                   {"stop", "-stopService"},
+                                                                   {"start", "-startService"},
+                                                                   {"runUI", "-startServiceUI"},
+                                                                   {"delete", "-deleteService"}};
+    std::vector<Link> links;
+    for (const auto& [word, option] : options) {
+        links.push_back(readLink(elsewhere / (u"TavSvcLink - " + fromUtf8(word) + u".lnk")));
+        EXPECT_EQ(links.back().target, toUtf8(os::longPathName(launcher))) << word;
+        EXPECT_EQ(links.back().arguments, option);
+        EXPECT_EQ(links.back().directory, toUtf8(os::longPathName(dir.path())));
+        EXPECT_EQ(links.back().icon + links.back().description, "");
+        EXPECT_EQ(links.back().hotKey, 0);
+    }
+
+    // Each shortcut does what it says, run as the shell would run it.
+    const auto runLink = [&](const Link& link) {
+        return runProcess(fromUtf8(link.target), fromUtf8(link.arguments), fromUtf8(link.directory), 60000).exitCode;
+    };
+    EXPECT_EQ(runLink(links[0]), 1u);
+    EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == SERVICE_RUNNING; }, 10000)) << log().text();
+    // In its own service process a null name is that service: its process id.
+    const auto inits = log().find("call", "demo.App.serviceInit");
+    const auto selves = answers(log(), "QueryStatus");
+    ASSERT_TRUE(inits.size() == 1 && selves.size() == 1) << log().text();
+    EXPECT_EQ(rowsOf("[" + selves[0] + "]")[0].at(3), std::to_string(inits[0].pid));
+    EXPECT_EQ(runLink(links[1]), 1u);
+    EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == SERVICE_STOPPED; }, 10000));
+    EXPECT_EQ(runLink(links[2]), 1u);
+    EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == SERVICE_RUNNING; }, 10000));
+    unsigned long companion = 1;
+    std::thread ui([&] { companion = runLink(links[3]); });
+    EXPECT_TRUE(waitUntil([&] { return log().has("call", "demo.App.taskInit"); }, 20000)) << log().text();
+    EXPECT_EQ(runLink(links[4]), 1u);
+    ui.join();
+    EXPECT_EQ(companion, 1u);
+    EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == 0; }, 10000));
+
+    // The whole set goes from the launcher directory, whatever serviceGetInfo says now and with
+    // a file already missing; the other directory keeps its own.
+    EXPECT_EQ(runProcess(launcher, u"-createShortcut", dir.path(), 60000).exitCode, 1u);
+    EXPECT_TRUE(os::deleteFile(dir / u"TavSvcLink - start.lnk"));
+    ASSERT_TRUE(writeScenario(dir / u"jre", "class demo.App\n  method serviceInit ()Z\n    return true\n"));
+    EXPECT_EQ(runProcess(launcher, u"-deleteShortcut", elsewhere.path(), 60000).exitCode, 1u);
+    EXPECT_TRUE(shortcutsIn(dir.path()).empty());
+    EXPECT_EQ(shortcutsIn(elsewhere.path()).size(), 5u);
+
+    const struct {
+        const char* scenario;
+        const char* runType;
+        std::set<std::string> words;
+    } kinds[] = {
+        {"  method serviceInit ()Z\n  method taskGetInfo ()[Ljava/lang/String;\n", "", {"runUI", "install", "delete"}},
+        {"  method serviceGetInfo ()[Ljava/lang/String;\n    return [\"X\" null \"false\"]\n", "",
+         {"start", "install", "delete"}},
+        {"  method main ([Ljava/lang/String;)V\n", "", {}},
+        {"  method main ([Ljava/lang/String;)V\n", "RunType=2", {"install", "delete"}},
+        {"  method main ([Ljava/lang/String;)V\n", "RunType=3", {"install", "delete"}},
+    };
+    for (const auto& kind : kinds) {
+        tavrelo::test::TempDir here;
+        ASSERT_TRUE(writeScenario(dir / u"jre", std::string("class demo.App\n") + kind.scenario));
+        ASSERT_TRUE(os::writeFile(dir / u"TavSvcLink.properties", "MainClass=demo.App\r\n" + std::string(kind.runType)));
+        EXPECT_EQ(runProcess(launcher, u"-createShortcut", here.path(), 60000).exitCode, 1u);
+        EXPECT_EQ(shortcutsIn(here.path()), kind.words) << kind.scenario << kind.runType;
+    }
+    EXPECT_FALSE(log().has("call", "demo.App.main"));
+    EXPECT_EQ(log().errors(), std::vector<std::string>{}) << log().text();
+    CoUninitialize();
+}
+
+} // namespace
+} // namespace tavrelo::standin::test
