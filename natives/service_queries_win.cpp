@@ -219,9 +219,9 @@ jstring JNICALL scmGetDescription(JNIEnv* env, jclass, jstring name) noexcept {
 
 jstring JNICALL scmGetNameSvc(JNIEnv* env, jclass, jstring displayName) noexcept {
     bool failed = false;
-    std::optional<Text> text = javaArgument(env, displayName, failed);
-    if (failed || !text || text->find(u'\0') != Text::npos) return nullptr;
-    return nameLookup(env, *text, [](ScHandle manager, const wchar_t* text, wchar_t* buffer, DWORD* size) {
+    std::optional<Text> display = javaArgument(env, displayName, failed);
+    if (failed || !display || display->find(u'\0') != Text::npos) return nullptr;
+    return nameLookup(env, *display, [](ScHandle manager, const wchar_t* text, wchar_t* buffer, DWORD* size) {
         return serviceManagerApi().getServiceKeyName(manager, text, buffer, size) != 0;
     });
 }

@@ -15,6 +15,7 @@
 #include "harness/standin.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
+#include "test_process.h"
 #include "test_support.h"
 
 namespace tavrelo::standin::test {
