@@ -272,6 +272,8 @@ class demo.App
   method serviceInit ()Z
     invoke scmQueryStatus null
     return true
+  method serviceIsLaunch ()Z
+    return true
   method taskGetInfo ()[Ljava/lang/String;
     return ["UI"]
   method taskInit (Z)V
