@@ -13,6 +13,7 @@
 
 #include "harness/process.h"
 #include "harness/standin.h"
+#include "natives/natives.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
 #include "test_process.h"
@@ -108,27 +109,15 @@ class demo.App
     invoke scmGetFailures "TavScmTarget"
     invoke scmIsDelayedAutoStart "TavScmTarget"
     invoke scmQueryStatus "TavScmTarget"
-  native scmCreateService (Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)I
-  native scmDeleteService (Ljava/lang/String;)I
-  native scmStartService (Ljava/lang/String;)I
-  native scmStopService (Ljava/lang/String;)I
-  native scmPauseService (Ljava/lang/String;)I
-  native scmContinueService (Ljava/lang/String;)I
-  native scmEnumServices (IIZ)[[Ljava/lang/String;
-  native scmEnumDependentServices (Ljava/lang/String;IZ)[[Ljava/lang/String;
-  native scmChangeConfig (Ljava/lang/String;Ljava/lang/String;IILjava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I
-  native scmSetDescription (Ljava/lang/String;Ljava/lang/String;)I
-  native scmSetFailures (Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)I
-  native scmSetDelayedAutoStart (Ljava/lang/String;Z)I
-  native scmQueryConfig (Ljava/lang/String;)[Ljava/lang/String;
-  native scmGetDescription (Ljava/lang/String;)Ljava/lang/String;
-  native scmGetNameSvc (Ljava/lang/String;)Ljava/lang/String;
-  native scmGetNameLong (Ljava/lang/String;)Ljava/lang/String;
-  native scmGetFailures (Ljava/lang/String;)[Ljava/lang/String;
-  native scmIsDelayedAutoStart (Ljava/lang/String;)Z
-  native scmQueryStatus (Ljava/lang/String;)[Ljava/lang/String;
-  native scmGetErrorMessage (I)Ljava/lang/String;
 )";
+
+// The natives as the application declares them.
+std::string declarations() {
+    std::string lines;
+    for (const NativeMethod& method : serviceControlNatives().methods)
+        lines += std::string("  native ") + method.shortName + " " + method.signature + "\n";
+    return lines;
+}
 
 std::string systemText(DWORD code) {
     wchar_t text[2048] = {};
@@ -141,7 +130,7 @@ TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
     tavrelo::test::TempDir dir;
     const Text service = helperProgram(u"standin_test_service.exe");
     const Text line = u"\"" + service + u"\" \"" + (dir / u"pid.txt") + u"\"";
-    std::string scenario = kNatives;
+    std::string scenario = kNatives + declarations();
     scenario.replace(scenario.find("LINE"), 4, escaped(line));
     ASSERT_TRUE(installJre(dir / u"jre", "jre"));
     ASSERT_TRUE(writeScenario(dir / u"jre", scenario));
@@ -163,7 +152,7 @@ TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
     EXPECT_EQ(answers(log, "GetDescription")[0], "\"Second\"");
 
     std::string pid;
-    ASSERT_TRUE(os::readFile(dir / u"pid.txt", pid));
+    ASSERT_TRUE(os::readFile(dir / u"pid.txt", pid)) << log.text();
     const auto statuses = answers(log, "QueryStatus");
     ASSERT_EQ(statuses.size(), 5u);
     EXPECT_EQ(statuses[1], "[\"4\", \"16\", \"3\", \"" + pid + "\"]");
@@ -205,39 +194,30 @@ TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
 }
 
-struct Link {
-    std::string target, arguments, directory, icon, description;
-    WORD hotKey = 1;
-};
-
-Link readLink(const Text& file) {
-    Link link;
+// Target, arguments, working directory, icon, description and hot key of a shortcut file.
+std::vector<std::string> readLink(const Text& file) {
     IShellLinkW* shell = nullptr;
     IPersistFile* persist = nullptr;
-    wchar_t text[MAX_PATH] = {};
+    wchar_t texts[5][MAX_PATH] = {};
     int index = 0;
+    WORD hotKey = 1;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&shell))) &&
         SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
         SUCCEEDED(persist->Load(wc(file), STGM_READ))) {
-        const auto read = [&](auto member, std::string& into) {
-            text[0] = L'\0';
-            (void)(shell->*member)(text, MAX_PATH);
-            into = toUtf8(tc(text));
-        };
-        (void)shell->GetPath(text, MAX_PATH, nullptr, 0);
-        link.target = toUtf8(tc(text));
-        read(&IShellLinkW::GetArguments, link.arguments);
-        read(&IShellLinkW::GetWorkingDirectory, link.directory);
-        read(&IShellLinkW::GetDescription, link.description);
-        text[0] = L'\0';
-        (void)shell->GetIconLocation(text, MAX_PATH, &index);
-        link.icon = toUtf8(tc(text));
-        (void)shell->GetHotkey(&link.hotKey);
+        (void)shell->GetPath(texts[0], MAX_PATH, nullptr, 0);
+        (void)shell->GetArguments(texts[1], MAX_PATH);
+        (void)shell->GetWorkingDirectory(texts[2], MAX_PATH);
+        (void)shell->GetIconLocation(texts[3], MAX_PATH, &index);
+        (void)shell->GetDescription(texts[4], MAX_PATH);
+        (void)shell->GetHotkey(&hotKey);
     }
     if (persist) persist->Release();
     if (shell) shell->Release();
-    return link;
+    std::vector<std::string> fields;
+    for (const wchar_t* text : texts) fields.push_back(toUtf8(tc(text)));
+    fields.push_back(std::to_string(hotKey));
+    return fields;
 }
 
 // The shortcut files of a directory, by action word.
@@ -303,19 +283,16 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
                                                                    {"start", "-startService"},
                                                                    {"runUI", "-startServiceUI"},
                                                                    {"delete", "-deleteService"}};
-    std::vector<Link> links;
+    std::vector<std::vector<std::string>> links;
     for (const auto& [word, option] : options) {
         links.push_back(readLink(elsewhere / (u"TavSvcLink - " + fromUtf8(word) + u".lnk")));
-        EXPECT_EQ(links.back().target, toUtf8(os::longPathName(launcher))) << word;
-        EXPECT_EQ(links.back().arguments, option);
-        EXPECT_EQ(links.back().directory, toUtf8(os::longPathName(dir.path())));
-        EXPECT_EQ(links.back().icon + links.back().description, "");
-        EXPECT_EQ(links.back().hotKey, 0);
+        EXPECT_EQ(links.back(), (std::vector<std::string>{toUtf8(os::longPathName(launcher)), option,
+                                                          toUtf8(os::longPathName(dir.path())), "", "", "0"}));
     }
 
     // Each shortcut does what it says, run as the shell would run it.
-    const auto runLink = [&](const Link& link) {
-        return runProcess(fromUtf8(link.target), fromUtf8(link.arguments), fromUtf8(link.directory), 60000).exitCode;
+    const auto runLink = [&](const std::vector<std::string>& link) {
+        return runProcess(fromUtf8(link[0]), fromUtf8(link[1]), fromUtf8(link[2]), 60000).exitCode;
     };
     EXPECT_EQ(runLink(links[0]), 1u);
     EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == SERVICE_RUNNING; }, 10000)) << log().text();

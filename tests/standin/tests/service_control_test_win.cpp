@@ -119,11 +119,11 @@ TEST(ServiceControlTable, FailureActionsDependentsAccessAndHandles) {
 
     // RESTART needs the right to start the service; queries open for reading only.
     EXPECT_EQ(setFailures("RESTART", "60", nullptr, 0), 0);
-    EXPECT_EQ(getFailures("TavScmTable"), "RESTART/NONE/NONE|60/0/0|||0|");
+    EXPECT_EQ(getFailures("TavScmTable"), "RESTART/NONE/NONE|60/0/0||bye|0|");
     EXPECT_EQ(setFailures("", "", "C:\\bin\\alert.exe /c", 5), 0);
     EXPECT_EQ(getFailures("TavScmTable"), "RUN/NONE/NONE|0/0/0|C:\\bin\\alert.exe /c|bye|5|");
     EXPECT_EQ(setFailures("REBOOT/restart", "1/2", nullptr, -7), 0);
-    EXPECT_EQ(getFailures("TavScmTable"), "REBOOT/RESTART/NONE|1/2/0|||-1|");
+    EXPECT_EQ(getFailures("TavScmTable"), "REBOOT/RESTART/NONE|1/2/0||bye|-1|");
     EXPECT_EQ(stored.calls, (std::vector<std::string>{
                                 "manager 983103", "service 18", "failure-actions", "manager 1", "service 1",
                                 "manager 983103", "service 2", "failure-actions", "manager 1", "service 1",
