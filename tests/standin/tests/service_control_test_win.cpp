@@ -26,26 +26,19 @@ struct Stored {
 } stored;
 ServiceManagerApi real{};
 
-SC_HANDLE WINAPI openManager(LPCWSTR machine, LPCWSTR database, DWORD access) {
-    stored.calls.push_back("manager " + std::to_string(access));
-    SC_HANDLE handle = real.openSCManager(machine, database, access);
+SC_HANDLE counted(SC_HANDLE handle, std::string call) {
+    stored.calls.push_back(std::move(call));
     stored.opened += handle != nullptr;
     return handle;
+}
+SC_HANDLE WINAPI openManager(LPCWSTR machine, LPCWSTR database, DWORD access) {
+    return counted(real.openSCManager(machine, database, access), "manager " + std::to_string(access));
 }
 SC_HANDLE WINAPI openService(SC_HANDLE manager, LPCWSTR name, DWORD access) {
-    stored.calls.push_back("service " + std::to_string(access));
-    SC_HANDLE handle = real.openService(manager, name, access);
-    stored.opened += handle != nullptr;
-    return handle;
+    return counted(real.openService(manager, name, access), "service " + std::to_string(access));
 }
-BOOL WINAPI close(SC_HANDLE handle) {
-    ++stored.closed;
-    return real.closeServiceHandle(handle);
-}
-bool privilege() noexcept {
-    stored.calls.push_back("privilege");
-    return true;
-}
+BOOL WINAPI close(SC_HANDLE handle) { return ++stored.closed, real.closeServiceHandle(handle); }
+bool privilege() noexcept { return stored.calls.push_back("privilege"), true; }
 BOOL WINAPI setConfig(SC_HANDLE service, DWORD level, void* information) {
     if (level != SERVICE_CONFIG_FAILURE_ACTIONS) return real.changeServiceConfig2(service, level, information);
     const auto* record = static_cast<SERVICE_FAILURE_ACTIONSW*>(information);
