@@ -19,7 +19,7 @@ namespace {
 
 FeatureInterface serviceControlInterface{20, "ServiceControlManagement"};
 
-const wchar_t* optional(const std::optional<Text>& text) noexcept { return text ? wc(*text) : nullptr; }
+const wchar_t* orNull(const std::optional<Text>& text) noexcept { return text ? wc(*text) : nullptr; }
 
 // A password read straight into a buffer of its own, wiped when the call is done: no other copy
 // of it is made on the way to the service manager.
@@ -126,8 +126,8 @@ jint JNICALL scmChangeConfig(JNIEnv* env, jclass, jstring name, jstring displayN
         if (opened.error) return static_cast<jint>(opened.error);
         return serviceCallResult(serviceManagerApi().changeServiceConfig(
             opened.service.get(), static_cast<DWORD>(type), static_cast<DWORD>(startType), SERVICE_NO_CHANGE,
-            optional(path), nullptr, nullptr, names ? wc(list) : nullptr, optional(user), secret.get(),
-            optional(display)));
+            orNull(path), nullptr, nullptr, names ? wc(list) : nullptr, orNull(user), secret.get(),
+            orNull(display)));
     } catch (...) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
