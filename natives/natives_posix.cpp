@@ -44,25 +44,25 @@ void awaitNativeThreadsEnd() {}
 void registerServiceControlNatives(const std::string& mainClass) {
     const std::array<void*, 20> functions{
         entry(unsupported<jint, S, S, S, S, jboolean, jboolean>), // scmCreateService
-        entry(unsupported<jint, S>),                             // scmDeleteService
-        entry(unsupported<jint, S>),                             // scmStartService
-        entry(unsupported<jint, S>),                             // scmStopService
-        entry(unsupported<jint, S>),                             // scmPauseService
-        entry(unsupported<jint, S>),                             // scmContinueService
-        entry(unsupported<Rows, jint, jint, jboolean>),          // scmEnumServices
-        entry(unsupported<Rows, S, jint, jboolean>),             // scmEnumDependentServices
-        entry(unsupported<jint, S, S, jint, jint, S, S, S, S>),  // scmChangeConfig
-        entry(unsupported<jint, S, S>),                          // scmSetDescription
-        entry(unsupported<jint, S, S, S, S, S, jint>),           // scmSetFailures
-        entry(unsupported<jint, S, jboolean>),                   // scmSetDelayedAutoStart
-        entry(unsupported<jobjectArray, S>),                     // scmQueryConfig
-        entry(unsupported<jstring, S>),                          // scmGetDescription
-        entry(unsupported<jstring, S>),                          // scmGetNameSvc
-        entry(unsupported<jstring, S>),                          // scmGetNameLong
-        entry(unsupported<jobjectArray, S>),                     // scmGetFailures
-        entry(unsupported<jboolean, S>),                         // scmIsDelayedAutoStart
-        entry(unsupported<jobjectArray, S>),                     // scmQueryStatus
-        entry(unsupported<jstring, jint>),                       // scmGetErrorMessage
+        entry(unsupported<jint, S>),                              // scmDeleteService
+        entry(unsupported<jint, S>),                              // scmStartService
+        entry(unsupported<jint, S>),                              // scmStopService
+        entry(unsupported<jint, S>),                              // scmPauseService
+        entry(unsupported<jint, S>),                              // scmContinueService
+        entry(unsupported<Rows, jint, jint, jboolean>),           // scmEnumServices
+        entry(unsupported<Rows, S, jint, jboolean>),              // scmEnumDependentServices
+        entry(unsupported<jint, S, S, jint, jint, S, S, S, S>),   // scmChangeConfig
+        entry(unsupported<jint, S, S>),                           // scmSetDescription
+        entry(unsupported<jint, S, S, S, S, S, jint>),            // scmSetFailures
+        entry(unsupported<jint, S, jboolean>),                    // scmSetDelayedAutoStart
+        entry(unsupported<jobjectArray, S>),                      // scmQueryConfig
+        entry(unsupported<jstring, S>),                           // scmGetDescription
+        entry(unsupported<jstring, S>),                           // scmGetNameSvc
+        entry(unsupported<jstring, S>),                           // scmGetNameLong
+        entry(unsupported<jobjectArray, S>),                      // scmGetFailures
+        entry(unsupported<jboolean, S>),                          // scmIsDelayedAutoStart
+        entry(unsupported<jobjectArray, S>),                      // scmQueryStatus
+        entry(unsupported<jstring, jint>),                        // scmGetErrorMessage
     };
     (void)bindNativeSet(serviceControlInterface, serviceControlNatives(), mainClass, functions);
 }

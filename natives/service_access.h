@@ -34,8 +34,7 @@ struct OpenedService {
 // The natives that read (service_queries_win.cpp); the manager is opened only to connect or to
 // enumerate, and services only for reading, so they need no administrator rights.
 jobjectArray JNICALL scmEnumServices(JNIEnv* env, jclass, jint type, jint state, jboolean details) noexcept;
-jobjectArray JNICALL scmEnumDependentServices(JNIEnv* env, jclass, jstring name, jint state,
-                                              jboolean details) noexcept;
+jobjectArray JNICALL scmEnumDependentServices(JNIEnv* env, jclass, jstring name, jint state, jboolean details) noexcept;
 jobjectArray JNICALL scmQueryConfig(JNIEnv* env, jclass, jstring name) noexcept;
 jstring JNICALL scmGetDescription(JNIEnv* env, jclass, jstring name) noexcept;
 jstring JNICALL scmGetNameSvc(JNIEnv* env, jclass, jstring displayName) noexcept;

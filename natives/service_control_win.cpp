@@ -126,8 +126,7 @@ jint JNICALL scmChangeConfig(JNIEnv* env, jclass, jstring name, jstring displayN
         if (opened.error) return static_cast<jint>(opened.error);
         return serviceCallResult(serviceManagerApi().changeServiceConfig(
             opened.service.get(), static_cast<DWORD>(type), static_cast<DWORD>(startType), SERVICE_NO_CHANGE,
-            orNull(path), nullptr, nullptr, names ? wc(list) : nullptr, orNull(user), secret.get(),
-            orNull(display)));
+            orNull(path), nullptr, nullptr, names ? wc(list) : nullptr, orNull(user), secret.get(), orNull(display)));
     } catch (...) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -176,8 +175,8 @@ jint JNICALL scmSetDelayedAutoStart(JNIEnv* env, jclass, jstring name, jboolean 
     const OpenedService opened = openNamedService(env, name, SC_MANAGER_ALL_ACCESS, SERVICE_CHANGE_CONFIG);
     if (opened.error) return static_cast<jint>(opened.error);
     SERVICE_DELAYED_AUTO_START_INFO record{delayed ? TRUE : FALSE};
-    return serviceCallResult(serviceManagerApi().changeServiceConfig2(
-        opened.service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &record));
+    return serviceCallResult(serviceManagerApi().changeServiceConfig2(opened.service.get(),
+                                                                      SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &record));
 }
 
 template <class Function> void* entry(Function function) noexcept { return reinterpret_cast<void*>(function); }
@@ -216,20 +215,19 @@ OpenedService openNamedService(JNIEnv* env, jstring name, unsigned long managerA
     if ((opened.error = serviceNameOf(env, name, serviceName)) != 0) return opened;
     const ServiceManagerApi& api = serviceManagerApi();
     opened.manager = ScmHandle(api.openSCManager(nullptr, nullptr, managerAccess));
-    if (opened.manager) opened.service = ScmHandle(api.openService(opened.manager.get(), wc(serviceName), serviceAccess));
+    if (opened.manager)
+        opened.service = ScmHandle(api.openService(opened.manager.get(), wc(serviceName), serviceAccess));
     if (!opened.service) opened.error = lastErrorOrFailure();
     return opened;
 }
 
 void registerServiceControlNatives(const std::string& mainClass) {
     const std::array<void*, 20> functions{
-        entry(scmCreateService),      entry(scmDeleteService),         entry(scmStartService),
-        entry(scmStopService),        entry(scmPauseService),          entry(scmContinueService),
-        entry(scmEnumServices),       entry(scmEnumDependentServices), entry(scmChangeConfig),
-        entry(scmSetDescription),     entry(scmSetFailures),           entry(scmSetDelayedAutoStart),
-        entry(scmQueryConfig),        entry(scmGetDescription),        entry(scmGetNameSvc),
-        entry(scmGetNameLong),        entry(scmGetFailures),           entry(scmIsDelayedAutoStart),
-        entry(scmQueryStatus),        entry(errorMessageNative),
+        entry(scmCreateService), entry(scmDeleteService),      entry(scmStartService), entry(scmStopService),
+        entry(scmPauseService),  entry(scmContinueService),    entry(scmEnumServices), entry(scmEnumDependentServices),
+        entry(scmChangeConfig),  entry(scmSetDescription),     entry(scmSetFailures),  entry(scmSetDelayedAutoStart),
+        entry(scmQueryConfig),   entry(scmGetDescription),     entry(scmGetNameSvc),   entry(scmGetNameLong),
+        entry(scmGetFailures),   entry(scmIsDelayedAutoStart), entry(scmQueryStatus),  entry(errorMessageNative),
     };
     (void)bindNativeSet(serviceControlInterface, serviceControlNatives(), mainClass, functions);
 }

@@ -125,7 +125,8 @@ bool listServices(ScHandle manager, bool details, std::vector<std::vector<Text>>
         const bool done = list(buffer.data(), size, &needed, &returned);
         if (!done && GetLastError() != ERROR_MORE_DATA) return false;
         const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
-        for (DWORD i = 0; i < returned; ++i) rows.push_back(listedRow(manager, entries[i], details));
+        for (DWORD i = 0; i < returned; ++i)
+            rows.push_back(listedRow(manager, entries[i], details));
         if (done) return true;
     }
     return false;
@@ -158,13 +159,12 @@ jobjectArray JNICALL scmEnumServices(JNIEnv* env, jclass, jint type, jint state,
         if (!manager) return nullptr;
         std::vector<std::vector<Text>> rows;
         DWORD resume = 0;
-        const bool listed = listServices(manager.get(), details != JNI_FALSE, rows,
-                                         [&](void* buffer, DWORD size, DWORD* needed, DWORD* returned) {
-                                             return serviceManagerApi().enumServicesStatus(
-                                                        manager.get(), static_cast<DWORD>(type),
-                                                        static_cast<DWORD>(state), buffer, size, needed, returned,
-                                                        &resume) != 0;
-                                         });
+        const bool listed = listServices(
+            manager.get(), details != JNI_FALSE, rows, [&](void* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+                return serviceManagerApi().enumServicesStatus(manager.get(), static_cast<DWORD>(type),
+                                                              static_cast<DWORD>(state), buffer, size, needed, returned,
+                                                              &resume) != 0;
+            });
         return listed ? newStringTable(env, rows) : nullptr;
     } catch (...) {
         return nullptr;
@@ -182,8 +182,8 @@ jobjectArray JNICALL scmEnumDependentServices(JNIEnv* env, jclass, jstring name,
                                          [&](void* buffer, DWORD size, DWORD* needed, DWORD* returned) {
                                              rows.clear();
                                              return serviceManagerApi().enumDependentServices(
-                                                        opened.service.get(), static_cast<DWORD>(state), buffer,
-                                                        size, needed, returned) != 0;
+                                                        opened.service.get(), static_cast<DWORD>(state), buffer, size,
+                                                        needed, returned) != 0;
                                          });
         return listed ? newStringTable(env, rows) : nullptr;
     } catch (...) {
@@ -245,8 +245,8 @@ jobjectArray JNICALL scmGetFailures(JNIEnv* env, jclass, jstring name) noexcept 
         for (DWORD i = 0; failures.lpsaActions && i < failures.cActions; ++i)
             actions.push_back({static_cast<int>(failures.lpsaActions[i].Type), failures.lpsaActions[i].Delay});
         const FailureActionText text = reverseForm(actions);
-        return newStringArray(env, {text.types, text.delays, textOf(failures.lpCommand),
-                                    textOf(failures.lpRebootMsg), number(failures.dwResetPeriod)});
+        return newStringArray(env, {text.types, text.delays, textOf(failures.lpCommand), textOf(failures.lpRebootMsg),
+                                    number(failures.dwResetPeriod)});
     } catch (...) {
         return nullptr;
     }

@@ -24,7 +24,8 @@ std::vector<Shortcut> shortcutSet(int runType, const ShortcutFacts& facts, bool 
         set.push_back({u"install", u"-installSCR"});
         set.push_back({u"delete", u"-deleteSCR"});
         break;
-    default: break;
+    default:
+        break;
     }
     return set;
 }

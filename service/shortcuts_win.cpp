@@ -106,7 +106,8 @@ void deleteRunTypeShortcut(int runType) {
     try {
         const LaunchContext& context = launchContext();
         for (const Shortcut& shortcut : shortcutSet(runType, ShortcutFacts{}, true))
-            (void)os::deleteFile(inDirectory(context.launcherDirectory, shortcutFileName(context.baseName, shortcut.word)));
+            (void)os::deleteFile(
+                inDirectory(context.launcherDirectory, shortcutFileName(context.baseName, shortcut.word)));
     } catch (...) {
     }
 }

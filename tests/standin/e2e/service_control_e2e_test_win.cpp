@@ -35,7 +35,8 @@ std::vector<std::string> answers(const CallLog& log, const std::string& native) 
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
     return count;
 }
 
@@ -87,7 +88,8 @@ std::string declarationsAndCallsOnTheDeleted() {
     std::string natives, calls;
     for (const NativeMethod& method : serviceControlNatives().methods) {
         natives += std::string("  native ") + method.shortName + " " + method.signature + "\n";
-        const std::string parameters(method.signature + 1, static_cast<const char*>(std::strchr(method.signature, ')')));
+        const std::string parameters(method.signature + 1,
+                                     static_cast<const char*>(std::strchr(method.signature, ')')));
         if (parameters.rfind("Ljava/lang/String;", 0) != 0 || method.slot == 0 || method.slot == 14) continue;
         calls += std::string("    invoke ") + method.shortName + " \"TavScmTarget\"";
         for (std::size_t at = 18; at < parameters.size(); at += parameters[at] == 'L' ? 18 : 1)
@@ -150,8 +152,9 @@ TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
     EXPECT_EQ(occurrences(listings[0], "\", \""), 2 * rows) << listings[0];
     EXPECT_EQ(occurrences(listings[1], "\", \""), 7 * rows) << listings[1];
     EXPECT_NE(listings[0].find("[\"TavScmTarget\", \"Tavrelo SCM Target\", \"4\"]"), std::string::npos);
-    EXPECT_NE(listings[1].find("[\"TavScmTarget\", \"Tavrelo SCM Target\", \"4\", \"16\", \"3\", \"2\", \"0\", \"Second\"]"),
-              std::string::npos);
+    EXPECT_NE(
+        listings[1].find("[\"TavScmTarget\", \"Tavrelo SCM Target\", \"4\", \"16\", \"3\", \"2\", \"0\", \"Second\"]"),
+        std::string::npos);
     EXPECT_EQ(answers(log, "GetNameSvc")[0], "\"TavScmTarget\"");
     EXPECT_EQ(answers(log, "GetNameLong")[0], "\"Tavrelo SCM Target\"");
     const auto texts = answers(log, "GetErrorMessage");
@@ -165,7 +168,9 @@ TEST(ServiceControlEndToEnd, NativesCreateControlListAndDeleteATestService) {
     for (const NativeMethod& method : serviceControlNatives().methods) {
         const char result = std::strchr(method.signature, ')')[1];
         if (method.slot == 0 || method.slot == 6 || method.slot == 14 || method.slot == 19) continue;
-        EXPECT_EQ(answers(log, method.shortName + 3).back(), result == 'I' ? "1060" : result == 'Z' ? "false" : "null")
+        EXPECT_EQ(answers(log, method.shortName + 3).back(), result == 'I'   ? "1060"
+                                                             : result == 'Z' ? "false"
+                                                                             : "null")
             << method.shortName;
     }
     EXPECT_EQ(log.errors(), std::vector<std::string>{}) << log.text();
@@ -192,7 +197,8 @@ std::vector<std::string> readLink(const Text& file) {
     if (persist) persist->Release();
     if (shell) shell->Release();
     std::vector<std::string> fields;
-    for (const wchar_t* text : texts) fields.push_back(toUtf8(tc(text)));
+    for (const wchar_t* text : texts)
+        fields.push_back(toUtf8(tc(text)));
     fields.push_back(std::to_string(hotKey));
     return fields;
 }
@@ -255,9 +261,11 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
     EXPECT_EQ(shortcutsIn(elsewhere.path()), (std::set<std::string>{"stop", "start", "runUI", "install", "delete"}));
     EXPECT_TRUE(shortcutsIn(dir.path()).empty());
     EXPECT_FALSE(log().has("call", "demo.App.main"));
-    const std::vector<std::pair<std::string, std::string>> options{
-        {"install", "-installService"}, {"stop", "-stopService"}, {"start", "-startService"},
-        {"runUI", "-startServiceUI"}, {"delete", "-deleteService"}};
+    const std::vector<std::pair<std::string, std::string>> options{{"install", "-installService"},
+                                                                   {"stop", "-stopService"},
+                                                                   {"start", "-startService"},
+                                                                   {"runUI", "-startServiceUI"},
+                                                                   {"delete", "-deleteService"}};
     std::vector<std::vector<std::string>> links;
     for (const auto& [word, option] : options) {
         links.push_back(readLink(elsewhere / (u"TavSvcLink - " + fromUtf8(word) + u".lnk")));
@@ -303,7 +311,8 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
         std::set<std::string> words;
     } kinds[] = {
         {"  method serviceInit ()Z\n  method taskGetInfo ()[Ljava/lang/String;\n", "", {"runUI", "install", "delete"}},
-        {"  method serviceGetInfo ()[Ljava/lang/String;\n    return [\"X\" null \"false\"]\n", "",
+        {"  method serviceGetInfo ()[Ljava/lang/String;\n    return [\"X\" null \"false\"]\n",
+         "",
          {"start", "install", "delete"}},
         {"  method main ([Ljava/lang/String;)V\n", "", {}},
         {"  method main ([Ljava/lang/String;)V\n", "RunType=2", {"install", "delete"}},
@@ -312,7 +321,8 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
     for (const auto& kind : kinds) {
         tavrelo::test::TempDir here;
         ASSERT_TRUE(writeScenario(dir / u"jre", std::string("class demo.App\n") + kind.scenario));
-        ASSERT_TRUE(os::writeFile(dir / u"TavSvcLink.properties", "MainClass=demo.App\r\n" + std::string(kind.runType)));
+        ASSERT_TRUE(
+            os::writeFile(dir / u"TavSvcLink.properties", "MainClass=demo.App\r\n" + std::string(kind.runType)));
         EXPECT_EQ(runProcess(launcher, u"-createShortcut", here.path(), 60000).exitCode, 1u);
         EXPECT_EQ(shortcutsIn(here.path()), kind.words) << kind.scenario << kind.runType;
     }

@@ -7,15 +7,22 @@
 namespace {
 
 SERVICE_STATUS_HANDLE handle = nullptr;
-SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE,
-                      0, 0, 0, 0};
+SERVICE_STATUS status{
+    SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE, 0, 0, 0, 0};
 
 DWORD WINAPI control(DWORD code, DWORD, void*, void*) {
     switch (code) {
-    case SERVICE_CONTROL_STOP: status.dwCurrentState = SERVICE_STOPPED; break;
-    case SERVICE_CONTROL_PAUSE: status.dwCurrentState = SERVICE_PAUSED; break;
-    case SERVICE_CONTROL_CONTINUE: status.dwCurrentState = SERVICE_RUNNING; break;
-    default: break;
+    case SERVICE_CONTROL_STOP:
+        status.dwCurrentState = SERVICE_STOPPED;
+        break;
+    case SERVICE_CONTROL_PAUSE:
+        status.dwCurrentState = SERVICE_PAUSED;
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        status.dwCurrentState = SERVICE_RUNNING;
+        break;
+    default:
+        break;
     }
     SetServiceStatus(handle, &status);
     return NO_ERROR;

@@ -50,7 +50,8 @@ BOOL WINAPI setConfig(SC_HANDLE service, DWORD level, void* information) {
 // The stored actions laid out as the manager lays them out: record, actions, then the texts.
 BOOL WINAPI queryConfig(SC_HANDLE service, DWORD level, BYTE* buffer, DWORD size, DWORD* needed) {
     if (level != SERVICE_CONFIG_FAILURE_ACTIONS) return real.queryServiceConfig2(service, level, buffer, size, needed);
-    const std::size_t actions = stored.actions.size() * sizeof(SC_ACTION), texts = sizeof(SERVICE_FAILURE_ACTIONSW) + actions;
+    const std::size_t actions = stored.actions.size() * sizeof(SC_ACTION),
+                      texts = sizeof(SERVICE_FAILURE_ACTIONSW) + actions;
     *needed = static_cast<DWORD>(texts + (stored.command.size() + stored.message.size() + 2) * sizeof(wchar_t));
     if (size < *needed) return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
     auto* record = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(buffer);
@@ -96,13 +97,18 @@ TEST(ServiceControlTable, FailureActionsDependentsAccessAndHandles) {
     const auto text = [&](const char* value) { return value ? env->NewStringUTF(value) : nullptr; };
     const auto setFailures = [&](const char* words, const char* delays, const char* command, int reset) {
         return env->CallStaticIntMethod(
-            app, env->GetStaticMethodID(app, "scmSetFailures", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)I"),
+            app,
+            env->GetStaticMethodID(
+                app, "scmSetFailures",
+                "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)I"),
             text("TavScmTable"), text(words), text(delays), text(command), text("bye"), reset);
     };
     const auto strings = [&](jobject array) {
         std::string joined = array ? "" : "<null>";
         for (jsize i = 0; array && i < env->GetArrayLength(static_cast<jarray>(array)); ++i)
-            joined += javaString(env, static_cast<jstring>(env->GetObjectArrayElement(static_cast<jobjectArray>(array), i))) + "|";
+            joined +=
+                javaString(env, static_cast<jstring>(env->GetObjectArrayElement(static_cast<jobjectArray>(array), i))) +
+                "|";
         return joined;
     };
     const auto getFailures = [&](const char* name) {
@@ -117,10 +123,10 @@ TEST(ServiceControlTable, FailureActionsDependentsAccessAndHandles) {
     EXPECT_EQ(getFailures("TavScmTable"), "RUN/NONE/NONE|0/0/0|C:\\bin\\alert.exe /c|bye|5|");
     EXPECT_EQ(setFailures("REBOOT/restart", "1/2", nullptr, -7), 0);
     EXPECT_EQ(getFailures("TavScmTable"), "REBOOT/RESTART/NONE|1/2/0||bye|-1|");
-    EXPECT_EQ(stored.calls, (std::vector<std::string>{
-                                "manager 983103", "service 18", "failure-actions", "manager 1", "service 1",
-                                "manager 983103", "service 2", "failure-actions", "manager 1", "service 1",
-                                "manager 983103", "service 18", "privilege", "failure-actions", "manager 1", "service 1"}));
+    EXPECT_EQ(stored.calls, (std::vector<std::string>{"manager 983103", "service 18", "failure-actions", "manager 1",
+                                                      "service 1", "manager 983103", "service 2", "failure-actions",
+                                                      "manager 1", "service 1", "manager 983103", "service 18",
+                                                      "privilege", "failure-actions", "manager 1", "service 1"}));
 
     // A dependent whose configuration cannot be read keeps its row.
     const auto rows = static_cast<jobjectArray>(env->CallStaticObjectMethod(
