@@ -1,6 +1,7 @@
 // The native tables against what javac makes of an application's declarations, in the real JVM.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "jvm_support.h"
@@ -35,11 +36,25 @@ TEST(NativeTables, EveryEntryResolvesInAClassJavacCompiled) {
 // a service manager: ERROR_CALL_NOT_IMPLEMENTED, null or false.
 TEST(NativeTables, ServiceControlNativesAreAllRegisteredOnLinux) {
     ensureJavaVm();
+    JNIEnv* env = javaEnv();
     registerServiceControlNatives("fixture.NativeDeclarations");
-    LocalRef<jstring> answers(static_cast<jstring>(
-        callMethodObject("fixture.NativeDeclarations", nullptr, "serviceControlAnswers", "java/lang/String", nullptr)));
-    EXPECT_EQ(fromJavaStringUtf(answers.get()),
-              "120 120 120 120 120 120 null null 120 120 120 120 null null null null null false null null");
+    LocalRef<jclass> owner(findJavaClass("fixture.NativeDeclarations"));
+    const jvalue none[8] = {}; // null strings, zeros, false
+    for (const NativeMethod& method : serviceControlNatives().methods) {
+        const jmethodID id = env->GetStaticMethodID(owner.get(), method.shortName, method.signature);
+        ASSERT_NE(id, nullptr) << method.shortName;
+        const char result = std::strchr(method.signature, ')')[1];
+        std::string answer;
+        if (result == 'I')
+            answer = std::to_string(env->CallStaticIntMethodA(owner.get(), id, none));
+        else if (result == 'Z')
+            answer = env->CallStaticBooleanMethodA(owner.get(), id, none) ? "true" : "false";
+        else
+            answer = env->CallStaticObjectMethodA(owner.get(), id, none) ? "an object" : "null";
+        EXPECT_EQ(answer, result == 'I' ? "120" : result == 'Z' ? "false" : "null") << method.shortName;
+        // A native left unregistered throws UnsatisfiedLinkError.
+        EXPECT_FALSE(clearJavaException(env)) << method.shortName;
+    }
 }
 
 } // namespace
