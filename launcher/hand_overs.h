@@ -51,8 +51,10 @@ void awaitNativeThreadsEnd();
 [[nodiscard]] bool bindServiceInterface(const std::string& mainClass);
 void bindControlPanelInterface(const std::string& mainClass);
 [[nodiscard]] bool bindScreenSaverInterface(const std::string& mainClass);
+[[nodiscard]] bool hasScreenSaverConfig();
 
-// Shortcuts of the run type.
+// Shortcuts of the run type: its set written in the current directory; the whole set deleted
+// from the launcher directory. Nothing for run type 0 (and on Linux).
 void createRunTypeShortcut(int runType);
 void deleteRunTypeShortcut(int runType);
 

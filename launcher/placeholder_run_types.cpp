@@ -1,15 +1,12 @@
-// Placeholder until the control-panel and screen-saver features and the run types' shortcuts
-// exist: no interface is found, and their launch modes and actions end the launch having done
-// nothing.
+// Placeholder until the control-panel and screen-saver features exist: no interface is found,
+// and their launch modes and actions end the launch having done nothing.
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
 
 void bindControlPanelInterface(const std::string&) {}
 bool bindScreenSaverInterface(const std::string&) { return false; }
-
-void createRunTypeShortcut(int) {}
-void deleteRunTypeShortcut(int) {}
+bool hasScreenSaverConfig() { return false; }
 
 int runApplet() { return 0; }
 int runScreenSaver() { return 0; }

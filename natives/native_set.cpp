@@ -44,6 +44,37 @@ std::optional<Text> javaArgument(JNIEnv* env, jstring string, bool& failed) noex
     }
 }
 
+jstring newString(JNIEnv* env, const char16_t* text, std::size_t length) noexcept {
+    if (length > 0x7FFFFFFF) return nullptr;
+    jstring result = env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    return result;
+}
+
+jobjectArray newStringArray(JNIEnv* env, const std::vector<Text>& texts) noexcept {
+    if (texts.size() > 0x7FFFFFFF) return nullptr;
+    jclass stringClass = env->FindClass("java/lang/String");
+    jobjectArray array =
+        stringClass ? env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass, nullptr) : nullptr;
+    if (stringClass) env->DeleteLocalRef(stringClass);
+    for (std::size_t i = 0; array && i < texts.size(); ++i) {
+        jstring element = newString(env, texts[i].data(), texts[i].size());
+        if (!element) {
+            env->DeleteLocalRef(array);
+            array = nullptr;
+            break;
+        }
+        env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
+        env->DeleteLocalRef(element);
+    }
+    if (env->ExceptionCheck()) {
+        env->ExceptionClear();
+        if (array) env->DeleteLocalRef(array);
+        return nullptr;
+    }
+    return array;
+}
+
 bool isRegistryName(const std::optional<Text>& name) noexcept {
     return !name || name->find(u'\0') == Text::npos;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "bridge/bridge.h"
 #include "platform/text.h"
@@ -41,6 +42,14 @@ struct NativeSet {
 // `systemGetErrorMessage` and the service natives' `scmGetErrorMessage`: the system's text for a
 // Win32 error code (empty when it has none). Windows builds.
 jstring JNICALL errorMessageNative(JNIEnv* env, jclass owner, jint code) noexcept;
+
+// The service-control natives, under their own names ("scmCreateService"...).
+[[nodiscard]] const NativeSet& serviceControlNatives() noexcept;
+
+// A Java string of the characters / a String[] of the texts, made with the native's own JNIEnv;
+// null when it cannot be made (nothing is left pending).
+[[nodiscard]] jstring newString(JNIEnv* env, const char16_t* text, std::size_t length) noexcept;
+[[nodiscard]] jobjectArray newStringArray(JNIEnv* env, const std::vector<Text>& texts) noexcept;
 
 // The Java name of a method under a prefix ("reg" + "GetValueSTR").
 [[nodiscard]] std::string nativeName(const char* prefix, const char* shortName);

@@ -64,38 +64,6 @@ bool writeValue(const Place& at, DWORD type, const void* data, std::size_t size)
     }
 }
 
-jstring newString(JNIEnv* env, const char16_t* text, std::size_t length) noexcept {
-    if (length > 0x7FFFFFFF) return nullptr;
-    jstring result = env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
-    if (env->ExceptionCheck()) env->ExceptionClear();
-    return result;
-}
-
-// A String[] of the texts; null when it cannot be made (nothing left pending).
-jobjectArray newStringArray(JNIEnv* env, const std::vector<Text>& texts) noexcept {
-    if (texts.size() > 0x7FFFFFFF) return nullptr;
-    jclass stringClass = env->FindClass("java/lang/String");
-    jobjectArray array =
-        stringClass ? env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass, nullptr) : nullptr;
-    if (stringClass) env->DeleteLocalRef(stringClass);
-    for (std::size_t i = 0; array && i < texts.size(); ++i) {
-        jstring element = newString(env, texts[i].data(), texts[i].size());
-        if (!element) {
-            env->DeleteLocalRef(array);
-            array = nullptr;
-            break;
-        }
-        env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
-        env->DeleteLocalRef(element);
-    }
-    if (env->ExceptionCheck()) {
-        env->ExceptionClear();
-        if (array) env->DeleteLocalRef(array);
-        return nullptr;
-    }
-    return array;
-}
-
 // Text of a value read as text: up to its first NUL (the reader terminates what it returns).
 const char16_t* textOf(const RegistryValue& value) noexcept {
     return reinterpret_cast<const char16_t*>(value.data.data());

@@ -55,6 +55,8 @@ struct FailureAction {
 // One action per word of element 7 (delays from element 8, in ms); RUN added when a command
 // exists without one; then NONE up to at least three. Empty when no word gives an action.
 [[nodiscard]] std::vector<FailureAction> failureActions(const ServiceInfo& info);
+// The same rule for words and delays given apart, with or without a failure command.
+[[nodiscard]] std::vector<FailureAction> failureActions(TextView types, TextView delays, bool withCommand);
 // The actions back as "RESTART/NONE/..." and their delays in seconds "60/0/...".
 struct FailureActionText {
     Text types;
@@ -78,6 +80,28 @@ struct FailureActionText {
 // values below 1 s count as 1 s.
 inline constexpr unsigned kDefaultStopTimeoutMs = 30000;
 [[nodiscard]] unsigned stopTimeoutFrom(TextView optionString) noexcept;
+
+// ---- Shortcuts of the run types (portable) --------------------------------------------------
+
+// One shortcut of a set: the action word in its file name "<application> - <word>.lnk" and the
+// option it runs the launcher with.
+struct Shortcut {
+    TextView word;
+    TextView option;
+    bool operator==(const Shortcut&) const = default;
+};
+// What decides which shortcuts of a set exist.
+struct ShortcutFacts {
+    bool autoStart = true;     // serviceGetInfo element 2
+    bool acceptsStop = false;  // element 3
+    bool companion = false;    // the application has a user-interface companion
+    bool screenSaverConfig = false;
+};
+// The set of run type 1 (service), 2 (applet) or 3 (screen saver) in its fixed order; empty for
+// other run types. `everything` gives the whole set whatever the facts (for deleting).
+[[nodiscard]] std::vector<Shortcut> shortcutSet(int runType, const ShortcutFacts& facts, bool everything = false);
+// "<application> - <word>.lnk".
+[[nodiscard]] Text shortcutFileName(TextView applicationName, TextView word);
 
 // ---- The application's ServiceManagement methods ---------------------------------------------
 
@@ -122,6 +146,10 @@ struct FeatureInterface;
 [[nodiscard]] unsigned long configureService(void* manager, void* service, const ServiceInfo& info);
 // The failure actions alone (the REBOOT privilege first); 0 or a Win32 error (124 is success).
 [[nodiscard]] unsigned long applyFailureActions(void* service, const ServiceInfo& info);
+// The same with the command as the manager takes it (kept as given) and the reset period in
+// seconds (-1: never reset).
+[[nodiscard]] unsigned long applyFailureActions(void* service, const std::vector<FailureAction>& actions,
+                                                TextView command, TextView rebootMessage, int resetPeriod);
 
 // In the service process: every message box goes to the event log (source: the application
 // name) and counts as answered No. Nothing on the host.

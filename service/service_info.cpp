@@ -77,10 +77,14 @@ Text failureCommand(const ServiceInfo& info) {
 }
 
 std::vector<FailureAction> failureActions(const ServiceInfo& info) {
+    return failureActions(info.actionTypes, info.actionDelays, !failureCommand(info).empty());
+}
+
+std::vector<FailureAction> failureActions(TextView types, TextView delayTexts, bool withCommand) {
     std::vector<FailureAction> actions;
-    const std::vector<TextView> delays = pieces(info.actionDelays);
+    const std::vector<TextView> delays = pieces(delayTexts);
     bool run = false;
-    for (const TextView word : pieces(info.actionTypes)) {
+    for (const TextView word : pieces(types)) {
         if (word.empty()) continue;
         FailureAction action;
         action.type = actionTypeOf(word);
@@ -91,7 +95,7 @@ std::vector<FailureAction> failureActions(const ServiceInfo& info) {
         }
         actions.push_back(action);
     }
-    if (!failureCommand(info).empty() && !run) actions.push_back({kFailureRun, 0});
+    if (withCommand && !run) actions.push_back({kFailureRun, 0});
     if (actions.empty()) return actions;
     actions.push_back({kFailureNone, 0});
     while (actions.size() < kMinimumActions) actions.push_back({kFailureNone, 0});

@@ -46,6 +46,23 @@ struct ServiceManagerApi {
                                                const wchar_t* password, const wchar_t* displayName);
     int(TAVRELO_SCM_CALL* changeServiceConfig2)(ScHandle service, unsigned long level, void* information);
     int(TAVRELO_SCM_CALL* queryServiceStatus)(ScHandle service, _SERVICE_STATUS* status);
+    // The queries and listings of the service-control natives; `level` and `infoLevel` are the
+    // SC_STATUS_TYPE and SERVICE_CONFIG_* numbers, buffers are the Win32 records.
+    int(TAVRELO_SCM_CALL* queryServiceStatusEx)(ScHandle service, int infoLevel, unsigned char* buffer,
+                                                unsigned long size, unsigned long* needed);
+    int(TAVRELO_SCM_CALL* queryServiceConfig)(ScHandle service, void* buffer, unsigned long size,
+                                              unsigned long* needed);
+    int(TAVRELO_SCM_CALL* queryServiceConfig2)(ScHandle service, unsigned long level, unsigned char* buffer,
+                                               unsigned long size, unsigned long* needed);
+    int(TAVRELO_SCM_CALL* enumServicesStatus)(ScHandle manager, unsigned long type, unsigned long state,
+                                              void* buffer, unsigned long size, unsigned long* needed,
+                                              unsigned long* returned, unsigned long* resume);
+    int(TAVRELO_SCM_CALL* enumDependentServices)(ScHandle service, unsigned long state, void* buffer,
+                                                 unsigned long size, unsigned long* needed, unsigned long* returned);
+    int(TAVRELO_SCM_CALL* getServiceKeyName)(ScHandle manager, const wchar_t* displayName, wchar_t* buffer,
+                                             unsigned long* size);
+    int(TAVRELO_SCM_CALL* getServiceDisplayName)(ScHandle manager, const wchar_t* name, wchar_t* buffer,
+                                                 unsigned long* size);
     ServiceStatusHandle(TAVRELO_SCM_CALL* registerServiceCtrlHandler)(const wchar_t* name,
                                                                       ServiceControlHandler handler);
     int(TAVRELO_SCM_CALL* setServiceStatus)(ServiceStatusHandle handle, _SERVICE_STATUS* status);

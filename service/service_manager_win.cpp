@@ -48,6 +48,13 @@ ServiceManagerApi resolveAll() {
     resolve(api.changeServiceConfig, "ChangeServiceConfigW");
     resolve(api.changeServiceConfig2, "ChangeServiceConfig2W");
     resolve(api.queryServiceStatus, "QueryServiceStatus");
+    resolve(api.queryServiceStatusEx, "QueryServiceStatusEx");
+    resolve(api.queryServiceConfig, "QueryServiceConfigW");
+    resolve(api.queryServiceConfig2, "QueryServiceConfig2W");
+    resolve(api.enumServicesStatus, "EnumServicesStatusW");
+    resolve(api.enumDependentServices, "EnumDependentServicesW");
+    resolve(api.getServiceKeyName, "GetServiceKeyNameW");
+    resolve(api.getServiceDisplayName, "GetServiceDisplayNameW");
     resolve(api.registerServiceCtrlHandler, "RegisterServiceCtrlHandlerW");
     resolve(api.setServiceStatus, "SetServiceStatus");
     resolve(api.startServiceCtrlDispatcher, "StartServiceCtrlDispatcherW");

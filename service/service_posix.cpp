@@ -1,5 +1,6 @@
-// The host has no service manager: a service application runs its main like any other, and the
-// service and companion keywords end the launch without running anything.
+// The host has no service manager: a service application runs its main like any other, the
+// service and companion keywords end the launch without running anything, and no shortcut is
+// made or deleted (the shortcut options still end the launch).
 #include "launcher/hand_overs.h"
 #include "service/service.h"
 
@@ -12,5 +13,8 @@ void useServicePresenter() noexcept {}
 void sendTrayReAdd() noexcept {}
 
 int runServiceActions(const CommandLineActions*) { return kGoOnToMain; }
+
+void createRunTypeShortcut(int) {}
+void deleteRunTypeShortcut(int) {}
 
 } // namespace tavrelo

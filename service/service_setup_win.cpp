@@ -153,8 +153,13 @@ unsigned long createService(void* manager, TextView serviceName, TextView comman
 }
 
 unsigned long applyFailureActions(void* service, const ServiceInfo& info) {
+    return applyFailureActions(service, failureActions(info), failureCommand(info),
+                               info.rebootMessage.value_or(Text()), info.resetPeriod);
+}
+
+unsigned long applyFailureActions(void* service, const std::vector<FailureAction>& actions, TextView command,
+                                  TextView rebootMessage, int resetPeriod) {
     const ServiceManagerApi& api = serviceManagerApi();
-    const std::vector<FailureAction> actions = failureActions(info);
     std::vector<SC_ACTION> records;
     bool reboot = false;
     for (const FailureAction& action : actions) {
@@ -163,13 +168,13 @@ unsigned long applyFailureActions(void* service, const ServiceInfo& info) {
     }
     // The manager refuses to store a REBOOT action for a process that cannot shut the system down.
     if (reboot) (void)api.enableShutdownPrivilege();
-    Text command = failureCommand(info);
-    Text message = info.rebootMessage.value_or(Text());
+    Text commandText(command);
+    Text message(rebootMessage);
     SC_ACTION none{};
     SERVICE_FAILURE_ACTIONSW record{};
-    record.dwResetPeriod = info.resetPeriod < 0 ? INFINITE : static_cast<DWORD>(info.resetPeriod);
+    record.dwResetPeriod = resetPeriod < 0 ? INFINITE : static_cast<DWORD>(resetPeriod);
     record.lpRebootMsg = const_cast<wchar_t*>(wc(message));
-    record.lpCommand = const_cast<wchar_t*>(wc(command));
+    record.lpCommand = const_cast<wchar_t*>(wc(commandText));
     record.cActions = static_cast<DWORD>(records.size());
     record.lpsaActions = records.empty() ? &none : records.data();
     return successOrError(api.changeServiceConfig2(static_cast<ScHandle>(service), SERVICE_CONFIG_FAILURE_ACTIONS,

@@ -1,9 +1,11 @@
 // The native tables against what javac makes of an application's declarations, in the real JVM.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "jvm_support.h"
+#include "launcher/hand_overs.h"
 #include "natives/natives.h"
 
 namespace tavrelo::test {
@@ -14,7 +16,7 @@ TEST(NativeTables, EveryEntryResolvesInAClassJavacCompiled) {
     JNIEnv* env = javaEnv();
     LocalRef<jclass> declarations(findJavaClass("fixture.NativeDeclarations"));
     ASSERT_TRUE(declarations);
-    for (const NativeSet* set : {&registryNatives(), &systemNatives()}) {
+    for (const NativeSet* set : {&registryNatives(), &systemNatives(), &serviceControlNatives()}) {
         std::set<int> slots;
         for (const NativeMethod& method : set->methods) {
             EXPECT_TRUE(method.slot >= 0 && method.slot < set->slots) << method.shortName;
@@ -27,6 +29,31 @@ TEST(NativeTables, EveryEntryResolvesInAClassJavacCompiled) {
             }
         }
         EXPECT_EQ(static_cast<int>(slots.size()), set->slots) << set->interfaceName;
+    }
+}
+
+// The Linux launcher registers every service-control native, each answering as a system without
+// a service manager: ERROR_CALL_NOT_IMPLEMENTED, null or false.
+TEST(NativeTables, ServiceControlNativesAreAllRegisteredOnLinux) {
+    ensureJavaVm();
+    JNIEnv* env = javaEnv();
+    registerServiceControlNatives("fixture.NativeDeclarations");
+    LocalRef<jclass> owner(findJavaClass("fixture.NativeDeclarations"));
+    const jvalue none[8] = {}; // null strings, zeros, false
+    for (const NativeMethod& method : serviceControlNatives().methods) {
+        const jmethodID id = env->GetStaticMethodID(owner.get(), method.shortName, method.signature);
+        ASSERT_NE(id, nullptr) << method.shortName;
+        const char result = std::strchr(method.signature, ')')[1];
+        std::string answer;
+        if (result == 'I')
+            answer = std::to_string(env->CallStaticIntMethodA(owner.get(), id, none));
+        else if (result == 'Z')
+            answer = env->CallStaticBooleanMethodA(owner.get(), id, none) ? "true" : "false";
+        else
+            answer = env->CallStaticObjectMethodA(owner.get(), id, none) ? "an object" : "null";
+        EXPECT_EQ(answer, result == 'I' ? "120" : result == 'Z' ? "false" : "null") << method.shortName;
+        // A native left unregistered throws UnsatisfiedLinkError.
+        EXPECT_FALSE(clearJavaException(env)) << method.shortName;
     }
 }
 

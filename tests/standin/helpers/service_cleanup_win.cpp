@@ -8,7 +8,8 @@
 namespace {
 
 constexpr const wchar_t* kTestServices[] = {L"TavSvcLife", L"TavSvcHang", L"TavSvcFail", L"TavSvcUi",
-                                            L"TavSvcWatch"};
+                                            L"TavSvcWatch", L"TavScmTarget", L"TavSvcLink",
+                                            L"TavScmTable"};
 
 TEST(ServiceCleanup, NoTestServiceIsLeft) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
