@@ -3,7 +3,6 @@
 // administrator, so the copy is a real second process but no prompt and no token split exist here.
 #include <windows.h>
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
@@ -53,40 +52,6 @@ std::size_t threadCount(unsigned long pid) {
         count += entry.th32OwnerProcessID == pid;
     CloseHandle(snapshot);
     return count;
-}
-
-// The allowed entries of a live pipe's access list: "user", "system", "administrators" or "other".
-std::map<std::string, DWORD> accessOf(const Text& name) {
-    std::map<std::string, DWORD> entries;
-    HANDLE client = CreateFileW(wc(name), READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (client == INVALID_HANDLE_VALUE) return entries;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    GetSecurityInfo(client, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor);
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, user, sizeof user, &size);
-    CloseHandle(token);
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-        PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
-        const auto known = [&](WELL_KNOWN_SID_TYPE type) {
-            unsigned char buffer[SECURITY_MAX_SID_SIZE];
-            DWORD length = sizeof buffer;
-            return CreateWellKnownSid(type, nullptr, buffer, &length) && EqualSid(sid, buffer);
-        };
-        const std::string who = EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid) ? "user"
-                                : known(WinLocalSystemSid)                                   ? "system"
-                                : known(WinBuiltinAdministratorsSid)                         ? "administrators"
-                                                                                             : "other";
-        entries[who] |= static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask;
-    }
-    LocalFree(descriptor);
-    CloseHandle(client);
-    return entries;
 }
 
 constexpr char kRestartScenario[] = R"(
@@ -181,10 +146,10 @@ TEST(AdminSectionsEndToEnd, SectionExchangesObjectsBothWaysAndEndsByItself) {
     DemoApp app(kSectionScenario);
     ASSERT_TRUE(installLauncher(app.dir / u"Demo.exe", u"Tavrelo.exe"));
     app.start();
-    std::map<std::string, DWORD> userPipe;
+    std::map<std::string, unsigned long> userPipe;
     ASSERT_TRUE(waitUntil([&] { return app.log().has("call", "sectionMainAdmin"); }, 30000)) << app.log().text();
     const unsigned long user = app.log().lines().front().pid;
-    userPipe = accessOf(u"\\\\.\\pipe\\Tavrelo_ThreadAsAdmin1_" + fromInt(user) + u"_3");
+    userPipe = tavrelo::test::pipeAccess(u"\\\\.\\pipe\\Tavrelo_ThreadAsAdmin1_" + fromInt(user) + u"_3");
     const ProcessResult run = app.finish();
     const CallLog log = app.log();
     EXPECT_EQ(run.exitCode, 1u) << log.text();
@@ -293,7 +258,7 @@ class demo.App
     std::string good = objectBytes("good");
     EXPECT_EQ(pipeExchange(start, writeObject, &good), 1);
     ASSERT_TRUE(waitUntil([&] { return waitForPipe(objects, busy); }, 10000));
-    const std::map<std::string, DWORD> access = accessOf(objects);
+    const std::map<std::string, unsigned long> access = tavrelo::test::pipeAccess(objects);
     foreign(objects, "evil2");
     std::string second = objectBytes("good2");
     EXPECT_EQ(pipeExchange(objects, writeObject, &second), 1);
