@@ -11,7 +11,11 @@ std::atomic<void (*)()> threadEndingHook{nullptr};
 std::atomic<void (*)()> quitHook{nullptr};
 std::atomic<void (*)()> trayHook{nullptr};
 std::atomic<void (*)(unsigned, std::uintptr_t, std::intptr_t)> eventHook{nullptr};
+std::atomic<unsigned long> parentProcess{0};
 } // namespace
+
+void setPipeParentProcess(unsigned long processId) noexcept { parentProcess = processId; }
+unsigned long pipeParentProcess() noexcept { return parentProcess; }
 
 void setPipeProcessHooks(const PipeProcessHooks& hooks) noexcept {
     threadEndingHook = hooks.threadEnding;

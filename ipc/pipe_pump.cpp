@@ -80,6 +80,7 @@ struct SenderStart {
     PipeEndpoint* from;
     PipeEndpoint* to;
     bool tagged; // towards endpoint 1
+    std::atomic<int>* live;
 };
 
 bool writeInt(PipeRef pipe, void* data) { return writeInt32(pipe, *static_cast<const std::int32_t*>(data)); }
@@ -124,7 +125,10 @@ void senderThread(void* raw) {
         // application and must not run at full speed.
         if (!stopped()) os::sleepMs(kPollMs);
     }
+    std::atomic<int>* live = start->live;
+    start.reset();
     threadEnding();
+    live->fetch_sub(1); // the last act: the pair may be freed from here on
 }
 
 } // namespace
@@ -162,7 +166,7 @@ bool startReceiver(EndpointPair& pair, int which, TextView directory, TextView a
     PipeEndpoint& endpoint = which == 1 ? pair.endpoint1 : pair.endpoint2;
     if (endpoint.refuseIfServed && pipeIsServed(endpoint.name)) return false;
     return startPipeServer(endpoint.name, endpoint.access, true, &endpoint.stop, &endpoint,
-                           which == 1 ? taggedConnection : plainConnection);
+                           which == 1 ? taggedConnection : plainConnection, &pair.liveThreads);
 }
 
 bool startSender(EndpointPair& pair, int from, TextView directory, TextView applicationName) noexcept {
@@ -175,9 +179,11 @@ bool startSender(EndpointPair& pair, int from, TextView directory, TextView appl
     PipeEndpoint& source = from == 1 ? pair.endpoint1 : pair.endpoint2;
     PipeEndpoint& target = from == 1 ? pair.endpoint2 : pair.endpoint1;
     if (!source.hooks.query) return false;
-    auto* start = new (std::nothrow) SenderStart{&source, &target, from == 2};
+    auto* start = new (std::nothrow) SenderStart{&source, &target, from == 2, &pair.liveThreads};
     if (!start) return false;
+    pair.liveThreads.fetch_add(1);
     if (startPipeThread(senderThread, start)) return true;
+    pair.liveThreads.fetch_sub(1);
     delete start;
     return false;
 }
@@ -192,9 +198,15 @@ void stopEndpoint(PipeEndpoint& endpoint) noexcept {
     os::sleepMs(250);
 }
 
-void stopPair(EndpointPair& pair) noexcept {
+bool stopPair(EndpointPair& pair) noexcept {
     stopEndpoint(pair.endpoint2);
     stopEndpoint(pair.endpoint1);
+    constexpr unsigned kJoinPollMs = 50;
+    for (unsigned waited = 0; pair.liveThreads.load() != 0; waited += kJoinPollMs) {
+        if (waited >= kPairJoinMs) return false;
+        os::sleepMs(kJoinPollMs);
+    }
+    return true;
 }
 
 int sendControl(PipeEndpoint& endpoint, std::int32_t value) noexcept {

@@ -24,13 +24,26 @@ bool addWellKnown(ACL* acl, WELL_KNOWN_SID_TYPE type, DWORD rights) {
     return CreateWellKnownSid(type, nullptr, sid, &size) && AddAccessAllowedAce(acl, ACL_REVISION, rights, sid);
 }
 
-bool addCurrentUser(ACL* acl, DWORD rights) {
+bool addUserOf(HANDLE process, ACL* acl, DWORD rights) {
     KernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+    if (!OpenProcessToken(process, TOKEN_QUERY, token.receive())) return false;
     alignas(8) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD size = 0;
     if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return false;
     return AddAccessAllowedAce(acl, ACL_REVISION, rights, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != 0;
+}
+
+bool addCurrentUser(ACL* acl, DWORD rights) { return addUserOf(GetCurrentProcess(), acl, rights); }
+
+// The account of the parent process, which may differ from ours when the user elevated with an
+// administrator's credentials. A parent we cannot read leaves the list as it is: our own account
+// (the same one in the usual case) is on it already.
+bool addParentUser(ACL* acl, DWORD rights) {
+    const unsigned long parent = pipeParentProcess();
+    if (parent == 0) return true;
+    KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));
+    if (process) (void)addUserOf(process.get(), acl, rights);
+    return true;
 }
 
 } // namespace
@@ -46,6 +59,10 @@ void* createPipeSecurity(PipeAccess access) noexcept {
     if (ok && access == PipeAccess::Service)
         ok = addWellKnown(acl, WinBuiltinAdministratorsSid, FILE_ALL_ACCESS) &&
              addWellKnown(acl, WinInteractiveSid, kInteractivePipeRights);
+    // Peers read and write; none of them may create instances of our names.
+    if (ok && access == PipeAccess::AdminPeer)
+        ok = addWellKnown(acl, WinBuiltinAdministratorsSid, kInteractivePipeRights);
+    if (ok && access == PipeAccess::ParentOnly) ok = addParentUser(acl, kInteractivePipeRights);
     ok = ok && InitializeSecurityDescriptor(&block->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
          SetSecurityDescriptorDacl(&block->descriptor, TRUE, acl, FALSE);
     if (!ok) {

@@ -25,6 +25,7 @@ struct ServerStart {
     std::atomic<int>* stop;
     void* data;
     ConnectionHandler handler;
+    std::atomic<int>* live;
 
     [[nodiscard]] bool stopping() const noexcept { return stop && stop->load() != 0; }
 };
@@ -33,19 +34,39 @@ struct ConnectionStart {
     PipeRef pipe;
     void* data;
     ConnectionHandler handler;
+    std::atomic<int>* live;
 };
 
 void threadEnding() noexcept {
     if (auto hook = pipeProcessHooks().threadEnding) hook();
 }
 
+// Starts a thread counted in `live` (when given); the count is taken back if it cannot start.
+bool startCounted(std::atomic<int>* live, void (*routine)(void*), void* argument) noexcept {
+    if (live) live->fetch_add(1);
+    if (startPipeThread(routine, argument)) return true;
+    if (live) live->fetch_sub(1);
+    return false;
+}
+
+// A ParentOnly name serves its parent process alone: a connection from anyone else is closed
+// before any byte of it is read.
+bool admitted(const ServerStart& server, PipeRef connection) noexcept {
+    if (server.access != PipeAccess::ParentOnly) return true;
+    const unsigned long parent = pipeParentProcess();
+    return parent != 0 && pipeClientProcessId(connection) == parent;
+}
+
 void connectionThread(void* raw) {
     std::unique_ptr<ConnectionStart> start(static_cast<ConnectionStart*>(raw));
+    std::atomic<int>* live = start->live;
     PipeHandle pipe(start->pipe);
     start->handler(pipe.get(), start->data);
     disconnectPipe(pipe.get());
     pipe.reset();
+    start.reset();
     threadEnding();
+    if (live) live->fetch_sub(1); // the last act: the owner may free the data from here on
 }
 
 // Serves the name until stopped, or after the first connection when only one is wanted.
@@ -54,8 +75,12 @@ void serve(ServerStart& server, PipeListener& listener) {
         PipeHandle connection = listener.accept();
         if (!connection) continue; // accept paces its own retries
         if (server.stopping()) break;
-        auto* start = new (std::nothrow) ConnectionStart{connection.get(), server.data, server.handler};
-        if (start && startPipeThread(connectionThread, start)) {
+        if (!admitted(server, connection.get())) {
+            disconnectPipe(connection.get());
+            continue;
+        }
+        auto* start = new (std::nothrow) ConnectionStart{connection.get(), server.data, server.handler, server.live};
+        if (start && startCounted(server.live, connectionThread, start)) {
             (void)connection.release();
             if (!server.manyConnections) break;
         } else {
@@ -83,21 +108,24 @@ void serverThread(void* raw) {
         serve(*server, listener);
         break;
     }
+    std::atomic<int>* live = server->live;
+    server.reset();
     threadEnding();
+    if (live) live->fetch_sub(1);
 }
 
 } // namespace
 
 bool startPipeServer(TextView name, PipeAccess access, bool manyConnections, std::atomic<int>* stop, void* data,
-                     ConnectionHandler handler) noexcept {
+                     ConnectionHandler handler, std::atomic<int>* liveThreads) noexcept {
     if (name.empty() || !handler) return false;
     ServerStart* start = nullptr;
     try {
-        start = new ServerStart{Text(name), access, manyConnections, stop, data, handler};
+        start = new ServerStart{Text(name), access, manyConnections, stop, data, handler, liveThreads};
     } catch (...) {
         return false;
     }
-    if (startPipeThread(serverThread, start)) return true;
+    if (startCounted(liveThreads, serverThread, start)) return true;
     delete start;
     return false;
 }

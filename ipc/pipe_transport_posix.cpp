@@ -201,6 +201,13 @@ long readMessage(PipeRef pipe, void* buffer, std::size_t capacity) noexcept {
     return static_cast<long>(kept);
 }
 
+unsigned long pipeClientProcessId(PipeRef pipe) noexcept {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(static_cast<int>(pipe), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.pid <= 0) return 0;
+    return static_cast<unsigned long>(peer.pid);
+}
+
 void flushPipe(PipeRef) noexcept {} // a closed socket still delivers what it sent
 
 void disconnectPipe(PipeRef) noexcept {}

@@ -120,6 +120,11 @@ long readMessage(PipeRef pipe, void* buffer, std::size_t capacity) noexcept {
     return static_cast<long>(got);
 }
 
+unsigned long pipeClientProcessId(PipeRef pipe) noexcept {
+    ULONG id = 0;
+    return GetNamedPipeClientProcessId(handleOf(pipe), &id) ? id : 0;
+}
+
 void flushPipe(PipeRef pipe) noexcept { FlushFileBuffers(handleOf(pipe)); }
 
 void disconnectPipe(PipeRef pipe) noexcept { DisconnectNamedPipe(handleOf(pipe)); }

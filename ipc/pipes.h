@@ -51,7 +51,18 @@ enum class PipeAccess {
     CurrentUser, // the serving account and SYSTEM (single instance, administrator pipes)
     Service,     // SYSTEM, Administrators and the serving account fully; interactive users may
                  // read and write but not create instances (the service pipes)
+    AdminPeer,   // CurrentUser, and Administrators may read and write: an elevated copy may run
+                 // under another account (a user side's pipe for its elevated copy)
+    ParentOnly,  // CurrentUser, and the parent process's account may read and write; only
+                 // connections from the parent process itself are served (an elevated copy's pipes)
 };
+
+// The process whose clients a ParentOnly pipe serves (see setPipeParentProcess); set once at
+// start, before any such pipe is served. 0: none, and ParentOnly pipes serve nobody.
+void setPipeParentProcess(unsigned long processId) noexcept;
+[[nodiscard]] unsigned long pipeParentProcess() noexcept;
+// The process id of the client on a connected server end; 0 when unknown.
+[[nodiscard]] unsigned long pipeClientProcessId(PipeRef pipe) noexcept;
 
 enum class PipeOpen { Opened, Busy, Missing, Failed };
 
@@ -149,9 +160,13 @@ using ConnectionHandler = void (*)(PipeRef pipe, void* data);
 // name it probes every 500 ms; then it serves the name, one thread per connection running
 // `handler`. It ends when `*stop` turns non-zero (never when `stop` is null) or, without
 // `manyConnections`, after its first connection. `data` and `*stop` must outlive the listener and
-// every connection. True when the thread was started.
+// every connection, unless `liveThreads` is given: it counts the listener and each connection
+// thread while they run (each one's last act is the decrement), so an owner can wait for zero
+// before it frees what they use. A ParentOnly server drops other processes' connections unserved,
+// so they do not count as its one connection. True when the thread was started.
 [[nodiscard]] bool startPipeServer(TextView name, PipeAccess access, bool manyConnections, std::atomic<int>* stop,
-                                   void* data, ConnectionHandler handler) noexcept;
+                                   void* data, ConnectionHandler handler,
+                                   std::atomic<int>* liveThreads = nullptr) noexcept;
 
 // Called with the reply buffer after a valid handshake; true to write the reply.
 using MessageHandler = bool (*)(PipeRef pipe, char* reply, std::size_t replySize, void* data);
@@ -206,6 +221,8 @@ struct PipeEndpoint {
 struct EndpointPair {
     PipeEndpoint endpoint1;
     PipeEndpoint endpoint2;
+    // The listeners, connections and senders of this pair still running (see stopPair).
+    std::atomic<int> liveThreads{0};
 };
 
 struct FeatureInterface;
@@ -240,7 +257,12 @@ void buildEndpointNames(EndpointPair& pair, TextView directory, TextView applica
 [[nodiscard]] bool startSender(EndpointPair& pair, int from, TextView directory, TextView applicationName) noexcept;
 // Sets the stop flag, wakes the listener blocked on the name, and pauses 250 ms.
 void stopEndpoint(PipeEndpoint& endpoint) noexcept;
-void stopPair(EndpointPair& pair) noexcept; // endpoint 2, then endpoint 1
+// How long stopPair waits for the pair's threads.
+inline constexpr unsigned kPairJoinMs = 5000;
+// Stops endpoint 2, then endpoint 1, then waits up to kPairJoinMs for the pair's threads to end.
+// True when none runs any more: only then may the pair be freed. A connection busy in the
+// application (a delivery that does not return) keeps it false; such a pair must be left alive.
+bool stopPair(EndpointPair& pair) noexcept;
 // Sends kQuitControl or kTrayReAddControl to the endpoint (endpoint 2); 0 for any other value.
 [[nodiscard]] int sendControl(PipeEndpoint& endpoint, std::int32_t value) noexcept;
 // Sends a window event to the endpoint (endpoint 1). Only kDisplayChangeEvent is carried: its

@@ -65,12 +65,15 @@ bool canSetSystemTime() noexcept {
     return allowed;
 }
 
-bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory, void** process) noexcept {
+namespace {
+
+bool execute(TextView verb, TextView file, TextView parameters, TextView directory, void** process,
+             bool quiet) noexcept {
     try {
         const Text verbText(verb), fileText(file), parameterText(parameters), directoryText(directory);
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info; // 112 bytes on 64-bit
-        info.fMask = process ? SEE_MASK_NOCLOSEPROCESS : 0;
+        info.fMask = (process ? SEE_MASK_NOCLOSEPROCESS : 0) | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
         info.lpVerb = wc(verbText);
         info.lpFile = wc(fileText);
         info.lpParameters = parameterText.empty() ? nullptr : wc(parameterText);
@@ -84,8 +87,15 @@ bool shellExecute(TextView verb, TextView file, TextView parameters, TextView di
     }
 }
 
+} // namespace
+
+bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory, void** process) noexcept {
+    return execute(verb, file, parameters, directory, process, false);
+}
+
 bool shellExecuteElevated(TextView file, TextView parameters, TextView directory, void** process) noexcept {
-    return shellExecute(canSetSystemTime() ? u"open" : u"runas", file, parameters, directory, process);
+    // The caller reports the failure (a declined prompt, a missing program): the shell shows none.
+    return execute(canSetSystemTime() ? u"open" : u"runas", file, parameters, directory, process, true);
 }
 
 } // namespace tavrelo

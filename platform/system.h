@@ -97,7 +97,7 @@ bool forEachProcess(ProcessVisitor visit, void* context) noexcept;
 // ShellExecuteExW with SW_SHOWNORMAL; `process` receives the handle when given.
 [[nodiscard]] bool shellExecute(TextView verb, TextView file, TextView parameters, TextView directory,
                                 void** process = nullptr) noexcept;
-// "open" when already elevated, "runas" otherwise.
+// "open" when already elevated, "runas" otherwise; the shell shows no error box of its own.
 [[nodiscard]] bool shellExecuteElevated(TextView file, TextView parameters, TextView directory,
                                         void** process = nullptr) noexcept;
 

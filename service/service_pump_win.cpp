@@ -86,6 +86,6 @@ int forwardDisplayChange(std::uintptr_t wParam, std::intptr_t lParam) noexcept {
     return forwardEvent(pair().endpoint1, kDisplayChangeEvent, wParam, lParam);
 }
 
-void stopServicePump() noexcept { stopPair(pair()); }
+void stopServicePump() noexcept { (void)stopPair(pair()); }
 
 } // namespace tavrelo

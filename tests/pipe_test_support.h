@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,10 @@ std::vector<std::string> waitForLines(const Text& path, std::size_t count, unsig
 inline constexpr char16_t kReadyHex[] = u"524541445900";
 
 [[nodiscard]] std::string toHex(std::string_view bytes);
+
+// Windows: the allowed entries of a live pipe's access list by whom they name ("user", "system",
+// "administrators", "interactive", "other <account>"; "denied or other" for other entry kinds),
+// rights combined. Opening the pipe for it is a connection without handshake.
+[[nodiscard]] std::map<std::string, unsigned long> pipeAccess(const Text& name);
 
 } // namespace tavrelo::test

@@ -7,6 +7,7 @@
 #include "jvm_support.h"
 #include "launcher/hand_overs.h"
 #include "natives/natives.h"
+#include "service/admin.h"
 
 namespace tavrelo::test {
 namespace {
@@ -55,6 +56,33 @@ TEST(NativeTables, ServiceControlNativesAreAllRegisteredOnLinux) {
         // A native left unregistered throws UnsatisfiedLinkError.
         EXPECT_FALSE(clearJavaException(env)) << method.shortName;
     }
+}
+
+// The section contract: its natives and the application's methods together fill every slot once,
+// and each resolves, native or not as the contract has it.
+TEST(NativeTables, EverySectionSlotResolvesInAClassJavacCompiled) {
+    ensureJavaVm();
+    JNIEnv* env = javaEnv();
+    LocalRef<jclass> sections(findJavaClass("fixture.Sections"));
+    ASSERT_TRUE(sections);
+    LocalRef<jclass> modifier(findJavaClass("java/lang/reflect/Modifier"));
+    const jmethodID isNative = env->GetStaticMethodID(modifier.get(), "isNative", "(I)Z");
+    std::set<int> slots;
+    const auto check = [&](const NativeMethod& method, bool native) {
+        EXPECT_TRUE(slots.insert(method.slot).second) << "slot used twice: " << method.slot;
+        const jmethodID id = env->GetStaticMethodID(sections.get(), method.shortName, method.signature);
+        clearJavaException(env);
+        ASSERT_NE(id, nullptr) << method.shortName << method.signature;
+        LocalRef<jobject> reflected(env->ToReflectedMethod(sections.get(), id, JNI_TRUE));
+        const jint modifiers = callMethodInt("java/lang/reflect/Method", reflected.get(), "getModifiers", nullptr);
+        EXPECT_EQ(env->CallStaticBooleanMethod(modifier.get(), isNative, modifiers) != JNI_FALSE, native)
+            << method.shortName;
+    };
+    for (const NativeMethod& method : sectionNatives().methods) check(method, true);
+    for (const NativeMethod& method : sectionMethods()) check(method, false);
+    EXPECT_EQ(static_cast<int>(slots.size()), kSectionSlotCount);
+    EXPECT_EQ(sectionNatives().slots, kSectionSlotCount);
+    EXPECT_EQ(*slots.rbegin(), kSectionSlotCount - 1);
 }
 
 } // namespace
