@@ -51,6 +51,7 @@ void awaitNativeThreadsEnd();
 [[nodiscard]] bool bindServiceInterface(const std::string& mainClass);
 void bindControlPanelInterface(const std::string& mainClass);
 [[nodiscard]] bool bindScreenSaverInterface(const std::string& mainClass);
+[[nodiscard]] bool hasScreenSaverConfig();
 
 // Shortcuts of the run type.
 void createRunTypeShortcut(int runType);
@@ -58,8 +59,8 @@ void deleteRunTypeShortcut(int runType);
 
 // Launch modes other than the ordinary run; each returns the exit status.
 [[nodiscard]] int runServiceSide(int desktopFeatureSet);
-[[nodiscard]] int runApplet();
-[[nodiscard]] int runScreenSaver();
+[[nodiscard]] int runApplet(int desktopFeatureSet, const std::string& mainClass);
+[[nodiscard]] int runScreenSaver(int desktopFeatureSet, const std::string& mainClass);
 
 // The command-line actions of a run type; each returns the exit status, or kGoOnToMain when the
 // application's main runs instead (a service application on a system without services).

@@ -140,8 +140,8 @@ int runLauncher(const LaunchRequest& request) {
     if (request.adminKind != kAdminSection) {
         switch (request.launchMode) {
         case kModeServiceSide: return runServiceSide(desktopSet);
-        case kModeApplet: return runApplet();
-        case kModeScreenSaver: return runScreenSaver();
+        case kModeApplet: return runApplet(desktopSet, mainClass);
+        case kModeScreenSaver: return runScreenSaver(desktopSet, mainClass);
         default:
             if (startSingleInstance(context.launcherDirectory, context.baseName, mainClass, takenOver)) return 0;
         }

@@ -1,20 +1,9 @@
-// Placeholder until the control-panel and screen-saver features and the run types' shortcuts
-// exist: no interface is found, and their launch modes and actions end the launch having done
-// nothing.
+// Placeholder until the run types' shortcuts exist: nothing is created or deleted.
 #include "launcher/hand_overs.h"
 
 namespace tavrelo {
 
-void bindControlPanelInterface(const std::string&) {}
-bool bindScreenSaverInterface(const std::string&) { return false; }
-
 void createRunTypeShortcut(int) {}
 void deleteRunTypeShortcut(int) {}
-
-int runApplet() { return 0; }
-int runScreenSaver() { return 0; }
-
-int runControlPanelActions(const CommandLineActions*) { return 1; }
-int runScreenSaverActions(const CommandLineActions*) { return 1; }
 
 } // namespace tavrelo
