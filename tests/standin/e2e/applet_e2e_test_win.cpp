@@ -47,7 +47,7 @@ class demo.App
     EXPECT_EQ(r.exitCode, 0u) << r.out << r.err;
     for (const char* expected :
          {"init 1 count 1\n", "inquire 0 size 20 icon 1 name 0 info 0 data 0\n", "newinquire 0 size 476 icon 1\n",
-          "name Applet name of forty character\n", "tip Demo tools\n", "dblclk 0\n", "stop 0 exit 0\n",
+          "name Applet name of forty characters\n", "tip Demo tools\n", "dblclk 0\n", "stop 0 exit 0\n",
           "loaded after free 1\nalive\n"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
     const CallLog log = dir.app.log();

@@ -97,6 +97,9 @@ TEST(ScreenSaverEndToEnd, BlackBackgroundMovesAndTheUsersSwitchLeftAsItWas) {
         ASSERT_TRUE(run.window);
         EXPECT_EQ(run.pixel(15, 15), kFill);
         EXPECT_EQ(run.pixel(300, 200), RGB(0, 0, 0));
+        const std::size_t before = run.app.calls("scrsvPaint");
+        Sleep(2000);
+        EXPECT_LE(run.app.calls("scrsvPaint") - before, 3u); // the default period: a second
 
         // Without exit methods any input ends it, but a move only once the pointer really moved.
         POINT at{};
