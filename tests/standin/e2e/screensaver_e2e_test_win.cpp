@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "demo_app.h"
 #include "harness/box_driver.h"
 #include "platform/messages.h"
@@ -113,6 +115,57 @@ TEST(ScreenSaverEndToEnd, BlackBackgroundMovesAndTheUsersSwitchLeftAsItWas) {
     }
     EXPECT_EQ(screenSaverActive(), 0);
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, original == 1, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+}
+
+// Waits for the condition while this thread answers the messages a preview sends its parent.
+template <class Condition> bool pumpUntil(Condition condition, DWORD timeoutMs) {
+    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < timeoutMs; Sleep(20)) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        if (condition()) return true;
+    }
+    return false;
+}
+
+TEST(ScreenSaverEndToEnd, PreviewsTakeTurnsInTheirWindowAndLeaveItToAnother) {
+    DemoApp app(std::string(kPainter) + R"(
+  method scrsvIsCreate ()Z
+    return false
+)");
+    ASSERT_TRUE(installLauncher(app.dir / u"Demo.scr", u"Tavrelo.scr"));
+    app.launcher = app.dir / u"Demo.scr";
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    const std::string handle = std::to_string(reinterpret_cast<std::uintptr_t>(parent));
+    app.start(u"/p " + fromUtf8(handle));
+    EXPECT_TRUE(pumpUntil([&] { return FindWindowExW(parent, nullptr, L"Tavrelo WinSCR", nullptr) != nullptr; }, 20000));
+    EXPECT_TRUE(pumpUntil([&] { return app.log().has("call", ", 1280, 1024)"); }, 20000)) << app.log().text();
+
+    ProcessResult second;
+    std::thread next([&] { second = runProcess(app.launcher, u"/p:" + fromUtf8(handle), app.dir.path(), 60000); });
+    EXPECT_TRUE(pumpUntil([&] { return app.calls("scrsvFinish") == 1; }, 20000)) << app.log().text();
+    EXPECT_EQ(app.finish().exitCode, 0u);
+    const unsigned long first = app.log().find("call", "scrsvFinish").at(0).pid;
+    // The second preview paints only once the first has gone.
+    EXPECT_TRUE(pumpUntil([&] { return app.log().find("call", "scrsvPaint").back().pid != first; }, 20000));
+    const std::vector<LogLine> lines = app.log().lines();
+    std::size_t firstExit = lines.size(), secondPaint = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].kind == "exit" && lines[i].pid == first) firstExit = std::min(firstExit, i);
+        if (lines[i].pid != first && lines[i].details.find("scrsvPaint") != std::string::npos)
+            secondPaint = std::min(secondPaint, i);
+    }
+    EXPECT_LT(firstExit, secondPaint) << app.log().text();
+
+    // A window of the dialog's own ends the preview as well.
+    const ULONGLONG added = GetTickCount64();
+    CreateWindowExW(0, L"STATIC", L"other", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(pumpUntil([&] { return app.calls("scrsvFinish") == 2; }, 20000));
+    EXPECT_LT(GetTickCount64() - added, 2500u);
+    next.join();
+    EXPECT_EQ(second.exitCode, 0u);
+    DestroyWindow(parent);
 }
 
 TEST(ScreenSaverEndToEnd, WithoutAPainterItSaysSoAndEnds) {
