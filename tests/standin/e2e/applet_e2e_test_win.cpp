@@ -58,6 +58,14 @@ class demo.App
     EXPECT_TRUE(log.has("call", "demo.App.taskGetInfo")) << log.text(); // the desktop thread ran
     EXPECT_TRUE(log.has("destroy"));
     EXPECT_EQ(log.errors(), std::vector<std::string>{});
+
+    // The system's own host runs the same opening.
+    ASSERT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>((dir.app.dir / u"jre/standin.log").c_str())));
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(dir.host(Text(reinterpret_cast<const char16_t*>(system)) + u"\\control.exe").exitCode, 0u);
+    EXPECT_EQ(dir.app.calls("demo.App.cplOpen"), 1u) << dir.app.log().text();
+    EXPECT_TRUE(dir.app.log().has("destroy"));
 }
 
 TEST(AppletEndToEnd, WithoutCplOpenMainRunsAndExplorerOnlyListsTheApplet) {

@@ -8,7 +8,9 @@
 #include "demo_app.h"
 #include "harness/box_driver.h"
 #include "platform/win_text.h"
+#include "resources/resource_writer.h"
 #include "resources/resources.h"
+#include "test_language.h"
 
 namespace tavrelo::standin::test {
 namespace {
@@ -83,6 +85,41 @@ class demo.App
     EXPECT_EQ(driver.boxes()[0].caption, u"ScreenSaver");
     EXPECT_FALSE(os::pathExists(installed));
     DeleteFileW(wc(installed));
+}
+
+TEST(ScreenSaverInstallEndToEnd, APreviewOfAnOlderInstalledCopyOffersToInstallThroughTheLauncher) {
+    tavrelo::test::ScopedLanguage english(false);
+    Installation app(R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+  method scrsvPaint (Ljava/awt/Graphics2D;II)V
+  method scrsvGetInfo ()[Ljava/lang/String;
+    return ["Offered saver"]
+)",
+                     u"TavScrOffer", u".scr");
+    // The launcher beside the source copy is a recorder of how it was started.
+    ASSERT_TRUE(CopyFileW(wc((standinDirectory() + u"\\..\\tool_recorder.exe").c_str()), wc(app.launcher().c_str()), FALSE));
+    const Text installed = systemFile(u"TavScrOffer.scr");
+    ASSERT_TRUE(CopyFileW(wc((app.app.dir / u"TavScrOffer.scr").c_str()), wc(installed.c_str()), FALSE));
+    {
+        ResourceUpdate update(installed);
+        ASSERT_TRUE(update.put(kStringResource, 1, stringBlockBytes({u"", u"Offered saver", u""})));
+        ASSERT_TRUE(update.commit());
+        HANDLE file = CreateFileW(wc(installed.c_str()), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        const FILETIME old{0, 0x01A00000}; // the same description, but older than the source copy
+        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &old));
+        CloseHandle(file);
+    }
+    BoxDriver driver({kIdYes});
+    (void)runProcess(app.app.dir / u"TavScrOffer.scr", u"/p 1234567", app.app.dir.path(), 20000, &driver);
+    std::string record;
+    for (int i = 0; i < 100 && !os::readFile(app.app.dir / u"tool-record.txt", record); ++i) os::sleepMs(100);
+    DeleteFileW(wc(installed.c_str()));
+    // Wine's EndTask is a stub that stops the process with its own "Program Error" box after ours.
+    ASSERT_GE(driver.boxes().size(), 1u);
+    EXPECT_EQ(driver.boxes()[0].text, u"Do you want to install this program as ScreenSaver ?");
+    const Text recorded(reinterpret_cast<const char16_t*>(record.data()), record.size() / 2);
+    EXPECT_NE(recorded.find(u"-installSCR __OpenDialog__\n" + app.app.dir.path()), Text::npos) << toUtf8(recorded);
 }
 
 TEST(AppletRegistrationEndToEnd, CategoryFollowsTheWindowsVersionAndResourcesAreWritten) {
