@@ -134,7 +134,8 @@ int runLauncher(const LaunchRequest& request) {
         }
     }
 
-    os::sleepMs(kPauseBeforeMainMs);
+    // The screen saver's own run follows at once: it was started to cover the screen now.
+    if (request.launchMode != kModeScreenSaver) os::sleepMs(kPauseBeforeMainMs);
     if (splash) startSplashFollowUp();
 
     if (request.adminKind != kAdminSection) {

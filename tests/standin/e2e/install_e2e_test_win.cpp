@@ -71,7 +71,13 @@ class demo.App
                      u"TavScrInstall", u".scr");
     const Text installed = systemFile(u"TavScrInstall.scr");
     DeleteFileW(wc(installed));
-    EXPECT_EQ(app.run(u"-installSCR").exitCode, 1u);
+    ASSERT_TRUE(CopyFileW(wc((standinDirectory() + u"\\desk\\desk.cpl").c_str()), wc((app.app.dir / u"desk.cpl").c_str()),
+                          FALSE));
+    EXPECT_EQ(app.run(u"-installSCR __OpenDialog__").exitCode, 1u);
+    std::string dialog;
+    for (int i = 0; i < 100 && !os::readFile(app.app.dir / u"desk-record.txt", dialog); ++i) os::sleepMs(100);
+    const Text selected(reinterpret_cast<const char16_t*>(dialog.data()), dialog.size() / 2);
+    EXPECT_TRUE(equalsIgnoreCase(selected, installed)) << toUtf8(selected);
     EXPECT_EQ(fileText(installed, 1, true), u"Tavrelo test saver");
     EXPECT_EQ(fileText(installed, kBinScreenSaverSource, false), app.app.dir / u"TavScrInstall.scr");
 
