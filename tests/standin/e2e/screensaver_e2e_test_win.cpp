@@ -117,6 +117,22 @@ TEST(ScreenSaverEndToEnd, BlackBackgroundMovesAndTheUsersSwitchLeftAsItWas) {
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, original == 1, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
 }
 
+TEST(ScreenSaverEndToEnd, AnApplicationEndingWhileItKeepsTheSaverOffGivesItBack) {
+    const int original = screenSaverActive();
+    SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    DemoApp app(R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    invoke systemSetRequiredState true false false
+    sleep 300
+    exit 3
+  native systemSetRequiredState (ZZZ)I
+)");
+    EXPECT_EQ(app.run().exitCode, 3u);
+    EXPECT_EQ(screenSaverActive(), 1) << app.log().text();
+    SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, original == 1, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+}
+
 // Waits for the condition while this thread answers the messages a preview sends its parent.
 template <class Condition> bool pumpUntil(Condition condition, DWORD timeoutMs) {
     for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < timeoutMs; Sleep(20)) {
