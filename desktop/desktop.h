@@ -67,6 +67,15 @@ enum class ConsoleOutcome {
 };
 [[nodiscard]] ConsoleOutcome consoleEventOutcome(int controlCode, int answer, bool serviceProcess) noexcept;
 
+// The screen-saver build's window, made and destroyed on the desktop thread when the feature set
+// holds kFeatureScreenSaverWindow. Set by that build before the launch sequence; the other
+// builds have none.
+struct DesktopWindowFunctions {
+    bool (*create)() noexcept = nullptr;
+    void (*destroy)() noexcept = nullptr;
+};
+void setScreenSaverWindowFunctions(DesktopWindowFunctions functions) noexcept;
+
 // The system-event window of the desktop thread: created and destroyed on that thread only.
 bool createEventWindow(const std::string& mainClass) noexcept;
 void destroyEventWindow() noexcept;

@@ -26,6 +26,7 @@ struct DesktopThreadStart {
 std::atomic<DWORD> desktopThreadId{0};
 std::atomic<bool> desktopThreadStarted{false};
 KernelHandle desktopThreadHandle; // written once by the launch thread, then only waited on
+DesktopWindowFunctions screenSaverWindow; // written once before the thread starts
 
 // Posted to the thread when the launcher's main thread has let go of Java: the application may
 // have ended with it, and the answer should not wait for the next regular test.
@@ -82,6 +83,8 @@ DWORD WINAPI desktopThread(void* parameter) {
     bool anyWindow = false;
     if (start->features & kFeatureSystemEvents) anyWindow = createEventWindow(start->mainClass) || anyWindow;
     if (start->features & kFeatureTray) anyWindow = createTrayIcon() || anyWindow;
+    const bool saver = (start->features & kFeatureScreenSaverWindow) && screenSaverWindow.create;
+    if (saver) anyWindow = screenSaverWindow.create() || anyWindow;
 
     if (anyWindow) {
         LivenessTest liveness(start->features);
@@ -95,12 +98,15 @@ DWORD WINAPI desktopThread(void* parameter) {
 
     if (start->features & kFeatureSystemEvents) destroyEventWindow();
     if (start->features & kFeatureTray) destroyTrayIcon();
+    if (saver) screenSaverWindow.destroy();
     desktopThreadId.store(0, std::memory_order_release);
     releaseJavaThread();
     return 0;
 }
 
 } // namespace
+
+void setScreenSaverWindowFunctions(DesktopWindowFunctions functions) noexcept { screenSaverWindow = functions; }
 
 int desktopFeatures(const std::string& mainClass, int serviceSubMode) {
     // The event window also serves session restore: the session's end starts the save.

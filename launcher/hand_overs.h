@@ -60,8 +60,8 @@ void deleteRunTypeShortcut(int runType);
 
 // Launch modes other than the ordinary run; each returns the exit status.
 [[nodiscard]] int runServiceSide(int desktopFeatureSet);
-[[nodiscard]] int runApplet();
-[[nodiscard]] int runScreenSaver();
+[[nodiscard]] int runApplet(int desktopFeatureSet, const std::string& mainClass);
+[[nodiscard]] int runScreenSaver(int desktopFeatureSet, const std::string& mainClass);
 
 // The command-line actions of a run type; each returns the exit status, or kGoOnToMain when the
 // application's main runs instead (a service application on a system without services).

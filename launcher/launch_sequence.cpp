@@ -154,7 +154,8 @@ int runLauncher(const LaunchRequest& request) {
         }
     }
 
-    os::sleepMs(kPauseBeforeMainMs);
+    // The screen saver's own run follows at once: it was started to cover the screen now.
+    if (request.launchMode != kModeScreenSaver) os::sleepMs(kPauseBeforeMainMs);
     if (splash) startSplashFollowUp();
 
     if (request.adminKind != kAdminSection) {
@@ -162,9 +163,9 @@ int runLauncher(const LaunchRequest& request) {
         case kModeServiceSide:
             return ends(runServiceSide(desktopSet), "the service side ended");
         case kModeApplet:
-            return ends(runApplet(), "the applet ended");
+            return ends(runApplet(desktopSet, mainClass), "the applet ended");
         case kModeScreenSaver:
-            return ends(runScreenSaver(), "the screen saver ended");
+            return ends(runScreenSaver(desktopSet, mainClass), "the screen saver ended");
         default:
             if (startSingleInstance(context.launcherDirectory, context.baseName, mainClass, takenOver))
                 return ends(0, "another instance runs");

@@ -53,6 +53,15 @@ DWORD WINAPI keeper(void*) {
     }
 }
 
+// When the application ends the process itself the keeper dies with it: the setting it found is
+// put back here. Only a process that switched the saver off touches it, so a user without a
+// screen saver keeps none.
+void restoreFoundSetting() noexcept {
+    if (!keeperRunning.load()) return;
+    keepOff.store(false);
+    SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, foundActive.load(), nullptr, 0);
+}
+
 } // namespace
 
 void keepScreenSaverOff(bool off) noexcept {
@@ -65,6 +74,8 @@ void keepScreenSaverOff(bool off) noexcept {
     BOOL active = TRUE;
     SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
     foundActive.store(active);
+    static const bool restoring = addCleanUpStep(restoreFoundSetting);
+    (void)restoring;
     const HANDLE thread = CreateThread(nullptr, 0, keeper, nullptr, 0, nullptr);
     if (!thread) {
         keeperRunning.store(false);

@@ -10,7 +10,8 @@ for preset in host win64 win32; do
 done
 
 mkdir -p dist/windows dist/linux
-cp build/win64/apps/Tavrelo_console.exe build/win64/apps/Tavrelo.exe dist/windows/
+cp build/win64/apps/Tavrelo_console.exe build/win64/apps/Tavrelo.exe build/win64/apps/Tavrelo.scr \
+   build/win64/apps/Tavrelo.cpl dist/windows/
 cp build/host/apps/Tavrelo_console dist/linux/
 
 # Size target: the whole console launcher (service, companion, tray, splash, natives, session
@@ -21,6 +22,16 @@ if [ "$size" -gt $((400 * 1024)) ]; then
     echo "size: Tavrelo_console.exe is over its 400 KiB target" >&2
     exit 1
 fi
+
+# The screen-saver and applet builds carry less than the console launcher: the same target holds.
+for build in Tavrelo.scr Tavrelo.cpl; do
+    size=$(stat -c %s "dist/windows/$build")
+    echo "size: $build $((size / 1024)) KiB (target: at most 400 KiB)"
+    if [ "$size" -gt $((400 * 1024)) ]; then
+        echo "size: $build is over its 400 KiB target" >&2
+        exit 1
+    fi
+done
 
 # A launcher may be started from a folder such as Downloads beside a planted DLL: it imports only
 # DLLs that Windows (Vista and later) always takes from the system directory, the KnownDLLs.

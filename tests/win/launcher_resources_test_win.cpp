@@ -97,6 +97,9 @@ void expectDeliveredResources(TextView file, TextView deliveryName) {
     const HMODULE m = module.get();
 
     std::set<std::string> expected = {"BIN/#1/0", "#6/#63/0", "#14/#1/0", "#24/#1/0"};
+    // A DLL's manifest is number 2 (US English); its number 1 has no trust section.
+    const bool applet = deliveryName.ends_with(u".cpl");
+    if (applet) expected.insert("#24/#2/1033");
     for (int icon = 1; icon <= 9; ++icon) expected.insert("#3/#" + std::to_string(icon) + "/0");
     EXPECT_EQ(resourceInventory(m), expected); // language 0 throughout, and no version resource
 
@@ -140,7 +143,13 @@ void expectDeliveredResources(TextView file, TextView deliveryName) {
         if (icon) DestroyIcon(icon);
     }
 
-    const auto manifest = resourceBytes(m, kManifestResource, kLauncherManifest);
+    if (applet) {
+        const auto plain = resourceBytes(m, kManifestResource, kLauncherManifest);
+        ASSERT_TRUE(plain);
+        EXPECT_EQ(plain->find("trustInfo"), std::string::npos);
+        EXPECT_NE(plain->find("name=\"Tavrelo\" version=\"3.2.0.0\""), std::string::npos);
+    }
+    const auto manifest = resourceBytes(m, kManifestResource, applet ? 2 : kLauncherManifest);
     ASSERT_TRUE(manifest);
     EXPECT_EQ(manifest->find_first_of("\r\n"), std::string::npos) << "one line";
     EXPECT_NE(manifest->find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
@@ -160,6 +169,14 @@ TEST(DeliveredResources, WindowLauncher) {
     Text window;
     TAVRELO_REQUIRE_LAUNCHER(window, u"Tavrelo.exe");
     expectDeliveredResources(window, u"Tavrelo.exe");
+}
+
+TEST(DeliveredResources, ScreenSaverAndApplet) {
+    Text saver, applet;
+    TAVRELO_REQUIRE_LAUNCHER(saver, u"Tavrelo.scr");
+    expectDeliveredResources(saver, u"Tavrelo.scr");
+    TAVRELO_REQUIRE_LAUNCHER(applet, u"Tavrelo.cpl");
+    expectDeliveredResources(applet, u"Tavrelo.cpl");
 }
 
 // ---- Resources written into a copy, read back through the module --------------------------------
