@@ -171,9 +171,11 @@ void takeOption(IntegrationJob& job, TextView argument) {
 
 } // namespace
 
-IntegrationJob parseToolCommandLine(TextView commandLine) {
+IntegrationJob parseToolCommandLine(TextView commandLine) { return parseToolArguments(splitWords(commandLine)); }
+
+IntegrationJob parseToolArguments(const std::vector<Text>& arguments) {
     IntegrationJob job;
-    for (const Text& argument : splitWords(commandLine)) {
+    for (const Text& argument : arguments) {
         if (!argument.empty() && argument.front() == u'-') takeOption(job, argument);
         else takeFileArgument(job, argument);
     }

@@ -59,6 +59,8 @@ struct IntegrationJob {
 // (a target's icon, properties and image beside it, and a source's targets); fields set by
 // options are used as given until a later file argument resolves them.
 [[nodiscard]] IntegrationJob parseToolCommandLine(TextView commandLine);
+// The same from arguments already split (a POSIX program's own).
+[[nodiscard]] IntegrationJob parseToolArguments(const std::vector<Text>& arguments);
 
 // A source or target path as the tool uses it: escapes removed, made absolute against the
 // current directory (drive paths, UNC and "\\?\" paths, a leading '/' on the host and
@@ -190,5 +192,39 @@ void recordTargetResult(RunOutcome& outcome, const LoadedSources& sources, const
 [[nodiscard]] int exitStatus(const RunOutcome& outcome) noexcept;
 // The "-info" summary: only what was written.
 [[nodiscard]] BuiltMessage summaryMessage(const RunOutcome& outcome);
+
+// ---- The resource store ---------------------------------------------------------------------
+// What the writers need of a target file, in the platform's own terms: the Win32 resource
+// functions on Windows, the tool's own program-file reader and writer elsewhere.
+
+// The delivery names that make a file a target, compared exactly; the first two are the
+// sibling family's.
+inline constexpr const char16_t* kShippedNames[] = {u"Tavshield_console.exe", u"Tavshield.exe", u"Tavrelo.cpl",
+                                                    u"Tavrelo.scr",           u"Tavrelo_console.exe", u"Tavrelo.exe"};
+// String 1000 of a program file (at most 1,023 units); absent when the file cannot be loaded.
+[[nodiscard]] std::optional<Text> deliveryNameOf(TextView file);
+// True when `name` is a shipped name; `sibling` tells whether it belongs to the sibling family.
+[[nodiscard]] bool isShippedName(TextView name, bool* sibling = nullptr) noexcept;
+// True when the file can be opened for writing without sharing it.
+[[nodiscard]] bool canOpenExclusively(TextView file);
+// Carries out one target's update as one commit. On failure the file is as it was and `reason`
+// holds a text for the user (the system's own where it gave one, else a plain one naming the
+// file).
+[[nodiscard]] bool applyTargetUpdate(const TargetUpdate& update, Text& reason);
+// The manifest template the tool carries (908 bytes for administrator rights, 897 without).
+[[nodiscard]] std::string manifestTemplate(bool admin);
+
+// ---- A run ----------------------------------------------------------------------------------
+
+// Before any source is loaded: "-info" waits 500 ms, and every target set is checked for being
+// a launcher (the message for each that is not).
+void prepareRun(const IntegrationJob& job);
+// The writing stage for a job whose sources are loaded: targets resolved, checked and opened
+// (a target still held is retried for up to 5 s with "-info"), the plan written target by
+// target, every failure shown. The outcome lists only what was written.
+[[nodiscard]] RunOutcome writeIntegration(const IntegrationJob& job, const LoadedSources& sources);
+// A command-line run ("-run") from the job to its outcome: checks, sources, the no-source and
+// no-target messages (usage error), the writing.
+[[nodiscard]] RunOutcome runCommandLine(const IntegrationJob& job);
 
 } // namespace tavrelo

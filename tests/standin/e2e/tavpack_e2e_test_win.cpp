@@ -1,0 +1,243 @@
+// The resource tool end to end: the Linux build (run by wine as a Unix program) and the Windows
+// build pack copies of the real console launcher from the same sources; both copies hold the
+// same resources, and the packed launcher runs with its embedded configuration.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <tuple>
+
+#include "demo_app.h"
+#include "harness/box_driver.h"
+#include "platform/os.h"
+#include "platform/win_text.h"
+#include "resources/resources.h"
+#include "resources/scramble.h"
+#include "test_process.h"
+#include "tool/pe_resources.h"
+
+namespace tavrelo::standin::test {
+namespace {
+
+constexpr char kScenario[] = "class demo.App\n  method main ([Ljava/lang/String;)V\n";
+
+std::string unixPath(TextView path) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    const auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = convert ? convert(wc(Text(path))) : nullptr;
+    std::string out = unix ? unix : "";
+    if (unix) HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Runs the Linux tool through the shell. Wine starts Unix programs without a process handle to
+// wait on, so the script leaves its status in a file, which is waited for.
+ProcessResult runLinuxTool(const tavrelo::test::TempDir& dir, const std::vector<std::string>& arguments) {
+    ProcessResult result;
+    const char* tool = std::getenv("TAVRELO_LINUX_TOOL");
+    std::string script = std::string("'") + (tool ? tool : "") + "'";
+    for (const std::string& argument : arguments) script += " '" + argument + "'";
+    const std::string base = unixPath(dir.path()) + "/linux-tool";
+    script += " >'" + base + ".out' 2>'" + base + ".err'; echo $? >'" + base + ".tmp'; mv '" + base + ".tmp' '" +
+              base + ".status'\n";
+    Text command = u"sh " + fromUtf8(base) + u".sh";
+    std::string status;
+    if (!os::writeFile(dir / u"linux-tool.sh", script)) return result;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    result.started = CreateProcessW(L"Z:\\bin\\sh", wc(command.data()), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                    &startup, &info);
+    if (info.hProcess) CloseHandle(info.hProcess);
+    if (info.hThread) CloseHandle(info.hThread);
+    result.timedOut = !tavrelo::test::waitUntil([&] { return os::readFile(dir / u"linux-tool.status", status); }, 60000);
+    result.exitCode = static_cast<unsigned long>(std::atol(status.c_str()));
+    (void)os::readFile(dir / u"linux-tool.out", result.out);
+    (void)os::readFile(dir / u"linux-tool.err", result.err);
+    (void)os::deleteFile(dir / u"linux-tool.status");
+    return result;
+}
+
+std::string fileBytes(TextView path) {
+    std::string bytes;
+    EXPECT_TRUE(os::readFile(path, bytes)) << toUtf8(path);
+    return bytes;
+}
+
+std::vector<PeResource> resourcesOf(TextView path) {
+    std::vector<PeResource> resources;
+    EXPECT_EQ(readPeResources(fileBytes(path), resources), PeStatus::Read) << toUtf8(path);
+    std::sort(resources.begin(), resources.end(), [](const PeResource& a, const PeResource& b) {
+        return std::tie(a.type.name, a.type.id, a.name.name, a.name.id, a.language) <
+               std::tie(b.type.name, b.type.id, b.name.name, b.name.id, b.language);
+    });
+    return resources;
+}
+
+const PeResource* find(const std::vector<PeResource>& resources, TextView type, int typeId, int id) {
+    for (const PeResource& r : resources)
+        if (r.type.name == type && r.type.id == typeId && r.name.id == id) return &r;
+    return nullptr;
+}
+
+std::string unscrambled(std::string bytes) {
+    unscrambleBytes(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
+}
+
+class ToolEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("TAVRELO_LINUX_TOOL") || unixPath(u"C:\\").empty())
+            GTEST_SKIP() << "the Linux tool or wine's Unix paths are not at hand";
+        // Three images: two from the launchers' own icon file and a PNG-compressed 256-pixel one.
+        const std::string own = fileBytes(appsDirectory() + u"\\..\\..\\..\\apps\\common\\tavrelo.ico");
+        ASSERT_GT(own.size(), 6u + 9 * 16);
+        std::string directory("\0\0\1\0\3\0", 6), images;
+        const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(300, '\x5a');
+        const std::size_t first = 6 + 3 * 16;
+        for (int i : {0, 4}) {
+            const std::string entry = own.substr(6 + 16 * i, 16);
+            const auto at = [&](int k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(entry[k])) << (8 * (k % 4)); };
+            const std::uint32_t size = at(8) | at(9) | at(10) | at(11), offset = at(12) | at(13) | at(14) | at(15);
+            directory += entry.substr(0, 8) + le32(size) + le32(static_cast<std::uint32_t>(first + images.size()));
+            images += own.substr(offset, size);
+        }
+        directory += std::string("\0\0\0\0\1\0\x20\0", 8) + le32(static_cast<std::uint32_t>(png.size())) +
+                     le32(static_cast<std::uint32_t>(first + images.size()));
+        images += png;
+        icon = app.dir.write(u"in/Demo.ico", directory + images);
+        splash = app.dir.write(u"in/splash.png", png);
+        properties = app.dir.write(u"in/Demo.properties", "MainClass=demo.App\r\nPersonalOptions=-Dsource=embedded\r\n");
+        jars[0] = app.dir.write(u"in/lib.jar", "PK first archive");
+        jars[1] = app.dir.write(u"in/more.jar", "PK second");
+    }
+    static std::string le32(std::uint32_t v) {
+        return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    }
+    Text copy(TextView relative) {
+        const Text path = app.dir / relative;
+        EXPECT_TRUE(installLauncher(path, u"Tavrelo_console.exe"));
+        return path;
+    }
+
+    DemoApp app{kScenario, u"Tavrelo_console.exe", "PersonalOptions=-Dsource=beside\r\n"};
+    Text icon, splash, properties, jars[2];
+};
+
+TEST_F(ToolEndToEnd, BothToolsPackTheSameResourcesAndTheLauncherRunsWithThem) {
+    const Text linuxCopy = copy(u"linux/Demo_console.exe"), windowsCopy = copy(u"windows/Demo_console.exe");
+    const ProcessResult linux = runLinuxTool(
+        app.dir, {"-run", "-info", "-exe=" + unixPath(linuxCopy), "-ico=" + unixPath(icon), "-img=" + unixPath(splash),
+                  "-prp=" + unixPath(properties), "-jar=" + unixPath(jars[0]), "-jar=" + unixPath(jars[1]), "-admin"});
+    ASSERT_FALSE(linux.timedOut);
+    EXPECT_EQ(linux.exitCode, 0u) << linux.err;
+    EXPECT_EQ(linux.err, "");
+    EXPECT_NE(linux.out.find("have been successfully integrated into :\n* " + unixPath(linuxCopy)), std::string::npos)
+        << linux.out;
+
+    BoxDriver driver({IDOK});
+    const ProcessResult windows = runProcess(
+        appsDirectory() + u"\\Tavpack.exe",
+        u"-run -info \"-exe=" + windowsCopy + u"\" -ico=" + icon + u" -img=" + splash + u" -prp=" + properties +
+            u" -jar=" + jars[0] + u" -jar=" + jars[1] + u" -admin",
+        app.dir.path(), 30000, &driver);
+    EXPECT_EQ(windows.exitCode, 0u);
+    ASSERT_EQ(driver.boxes().size(), 1u);
+    EXPECT_EQ(driver.boxes()[0].caption, u"Tavpack");
+    EXPECT_NE(driver.boxes()[0].text.find(u"* " + windowsCopy), Text::npos);
+
+    // The same resources, type, name, language and bytes, from either tool.
+    const std::vector<PeResource> packed = resourcesOf(linuxCopy), reference = resourcesOf(windowsCopy);
+    ASSERT_EQ(packed.size(), reference.size());
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        EXPECT_EQ(std::tie(packed[i].type.name, packed[i].type.id, packed[i].name.id, packed[i].language),
+                  std::tie(reference[i].type.name, reference[i].type.id, reference[i].name.id, reference[i].language));
+        EXPECT_EQ(packed[i].bytes, reference[i].bytes) << toUtf8(packed[i].type.name) << packed[i].type.id << "/" << packed[i].name.id;
+    }
+    std::vector<int> iconIds;
+    for (const PeResource& r : packed)
+        if (r.type.id == 3) iconIds.push_back(r.name.id);
+    EXPECT_EQ(iconIds, (std::vector<int>{1, 2, 3}));
+    ASSERT_TRUE(find(packed, u"", 14, 1) && find(packed, u"", 24, 1) && find(packed, u"BIN", 0, 1));
+    EXPECT_EQ(find(packed, u"", 14, 1)->bytes.size(), 6u + 3 * 14);
+    EXPECT_EQ(find(packed, u"", 24, 1)->bytes, fileBytes(appsDirectory() + u"\\..\\..\\..\\tool\\resources\\manifest_administrator.xml"));
+    EXPECT_EQ(find(packed, u"BIN", 0, 1001)->bytes, fileBytes(splash));
+    EXPECT_EQ(unscrambled(find(packed, u"BIN", 0, 10001)->bytes), "PK first archive");
+    EXPECT_EQ(unscrambled(find(packed, u"BIN", 0, 10002)->bytes), "PK second");
+    EXPECT_EQ(unscrambledText(find(packed, u"BIN", 0, 1)->bytes.data(), find(packed, u"BIN", 0, 1)->bytes.size()),
+              u"MainClass=demo.App\nPersonalOptions=-Dsource=embedded\n");
+    EXPECT_EQ(peString(packed, kDeliveryNameString), u"Tavrelo_console.exe");
+
+    // The header's checksum is the file's, as the system computes it.
+    using CheckSum = void*(WINAPI*)(void*, DWORD, DWORD*, DWORD*);
+    const auto checkSum = reinterpret_cast<CheckSum>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"imagehlp.dll"), "CheckSumMappedFile")));
+    std::string bytes = fileBytes(linuxCopy);
+    DWORD stored = 0, computed = 0;
+    ASSERT_TRUE(checkSum && checkSum(bytes.data(), static_cast<DWORD>(bytes.size()), &stored, &computed));
+    EXPECT_EQ(stored, computed);
+
+    // The copy packed on Linux runs: its embedded options win over the file beside it.
+    ASSERT_TRUE(CopyFileW(wc(linuxCopy), wc(app.launcher), FALSE));
+    const ProcessResult run = app.run();
+    EXPECT_EQ(run.exitCode, 1u) << run.err;
+    std::vector<std::string> options;
+    for (const LogLine& line : app.log().find("option")) options.push_back(line.details);
+    EXPECT_NE(std::find(options.begin(), options.end(), "-Dsource=embedded"), options.end()) << app.log().text();
+    EXPECT_EQ(std::find(options.begin(), options.end(), "-Dsource=beside"), options.end());
+}
+
+TEST_F(ToolEndToEnd, RefusalsLeaveTheTargetUnchangedAndEndWithAFailureStatus) {
+    const Text target = copy(u"target/Demo_console.exe");
+    const std::string original = fileBytes(target);
+    const Text fakeBmp = app.dir.write(u"in/fake.bmp", fileBytes(splash));
+    struct Case {
+        std::vector<std::string> arguments;
+        unsigned long status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"-run", "-exe=" + unixPath(target), "-img=" + unixPath(fakeBmp)}, 1, "isn't an image file"},
+        {{"-run", "-ico=" + unixPath(icon)}, 2, "Target files not specified"},
+        {{"-run", "-exe=" + unixPath(target)}, 2, "Source files not specified"},
+        {{"-exe=" + unixPath(target), "-ico=" + unixPath(icon)}, 2, "-run"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = runLinuxTool(app.dir, c.arguments);
+        EXPECT_EQ(r.exitCode, c.status) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(fileBytes(target), original) << c.message;
+    }
+
+    // A target whose delivery name differs only in case is no launcher.
+    std::string renamed = original;
+    std::vector<PeResource> resources;
+    ASSERT_EQ(readPeResources(renamed, resources), PeStatus::Read);
+    for (PeResource& r : resources)
+        if (r.type.id == 6 && r.name.id == stringBlockOf(kDeliveryNameString))
+            r.bytes = stringBlockBytes({u"", u"", u"", u"", u"", u"", u"", u"", u"tavrelo_console.exe"});
+    ASSERT_EQ(replacePeResources(renamed, resources), PeWriteStatus::Written);
+    ASSERT_TRUE(os::writeFile(target, renamed));
+    const ProcessResult r = runLinuxTool(app.dir, {"-run", "-exe=" + unixPath(target), "-ico=" + unixPath(icon)});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.err.find("This executable file is not Tavrelo"), std::string::npos) << r.err;
+    EXPECT_EQ(fileBytes(target), renamed);
+
+    // A target held as a running program holds its file (read, shared for reading only): "-info"
+    // waits for it, then says so; nothing is written.
+    ASSERT_TRUE(os::writeFile(target, original));
+    HANDLE held = CreateFileW(wc(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    BoxDriver driver({IDOK, IDOK});
+    const ProcessResult windows = runProcess(appsDirectory() + u"\\Tavpack.exe",
+                                             u"-run -info -exe=" + target + u" -ico=" + icon, app.dir.path(), 30000, &driver);
+    CloseHandle(held);
+    EXPECT_EQ(windows.exitCode, 1u);
+    ASSERT_GE(driver.boxes().size(), 1u);
+    EXPECT_EQ(driver.boxes()[0].text, u"This file is already open :\n\n" + target);
+    EXPECT_EQ(fileBytes(target), original);
+}
+
+} // namespace
+} // namespace tavrelo::standin::test
