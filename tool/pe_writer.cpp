@@ -240,6 +240,9 @@ PeWriteStatus replacePeResources(std::string& file, const std::vector<PeResource
     while (index < layout.sections.size() && (table == 0 || layout.sections[index].address != table)) ++index;
     if (index == layout.sections.size()) return PeWriteStatus::NoResourceSection;
     const SectionHeader resourceSection = layout.sections[index];
+    // The section's bytes lie after the headers: the rewrite keeps everything before them.
+    const std::uint64_t headersEnd = layout.sections.back().at + 40;
+    if (resourceSection.rawSize == 0 || resourceSection.rawStart < headersEnd) return PeWriteStatus::Damaged;
     // Only the relocations may follow, in the file as in memory, since nothing points into them
     // but their own directory entry; no other table may lie in or after the resources.
     const bool relocationsFollow = index + 2 == layout.sections.size();

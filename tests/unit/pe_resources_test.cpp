@@ -137,6 +137,7 @@ TEST(PeResources, ARewrittenTreeIsSortedForTheLoaderAndTheRelocationsMoveBehindI
         {"relocations elsewhere", with32(kPe + 24 + 112 + 40, 0x1800), PeWriteStatus::DataFollows},
         {"a table after the resources", with32(kPe + 24 + 112 + 8, 0x2000), PeWriteStatus::DataFollows},
         {"no alignment", with32(kPe + 24 + 36, 0), PeWriteStatus::Damaged},
+        {"resources over the headers", with32(kSections + 20, 0), PeWriteStatus::Damaged},
         {"resources inside another section", with32(kPe + 24 + 112 + 16, 0x1010), PeWriteStatus::NoResourceSection},
     };
     for (const auto& [what, original, status] : refused) {

@@ -239,5 +239,30 @@ TEST_F(ToolEndToEnd, RefusalsLeaveTheTargetUnchangedAndEndWithAFailureStatus) {
     EXPECT_EQ(fileBytes(target), original);
 }
 
+// The delivered tool is 32-bit, which these machines cannot run: its file is read instead.
+TEST(ToolFile, TheDeliveredToolIsA32BitWindowProgramWithItsTemplatesIconManifestAndVersion) {
+    std::string file;
+    if (!os::readFile(appsDirectory() + u"\\..\\..\\win32\\apps\\Tavpack.exe", file))
+        GTEST_SKIP() << "the 32-bit tree was not built";
+    const auto at16 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(file[at]) | static_cast<unsigned char>(file[at + 1]) << 8); };
+    const std::size_t pe = at16(0x3C);
+    EXPECT_EQ(at16(pe + 4), 0x14Cu);       // i386
+    EXPECT_EQ(at16(pe + 24 + 68), 2u);     // window subsystem
+    std::vector<PeResource> resources;
+    ASSERT_EQ(readPeResources(file, resources), PeStatus::Read);
+    const Text root = appsDirectory() + u"\\..\\..\\..\\tool\\resources\\";
+    ASSERT_TRUE(find(resources, u"BIN", 0, 109) && find(resources, u"BIN", 0, 110));
+    EXPECT_EQ(find(resources, u"BIN", 0, 109)->bytes, fileBytes(root + u"manifest_administrator.xml"));
+    EXPECT_EQ(find(resources, u"BIN", 0, 109)->bytes.size(), 908u);
+    EXPECT_EQ(find(resources, u"BIN", 0, 110)->bytes.size(), 897u);
+    EXPECT_TRUE(find(resources, u"", 14, 1) && find(resources, u"", 24, 1));
+    const PeResource* version = find(resources, u"", 16, 1);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->language, 0x40C);
+    std::string wide;
+    for (char c : std::string("  Tavpack")) wide += {c, '\0'};
+    EXPECT_NE(version->bytes.find(wide), std::string::npos);
+}
+
 } // namespace
 } // namespace tavrelo::standin::test
