@@ -20,11 +20,6 @@ constexpr JobTarget kJobTargets[] = {{&IntegrationJob::exeTarget, TargetKind::Ex
                                      {&IntegrationJob::cplTarget, TargetKind::Applet},
                                      {&IntegrationJob::scrTarget, TargetKind::ScreenSaver}};
 
-bool isLauncher(TextView file, bool* sibling) {
-    const auto name = deliveryNameOf(file);
-    return name && isShippedName(*name, sibling);
-}
-
 bool openedInTime(TextView file, bool retry) {
     unsigned waited = 0;
     while (!canOpenExclusively(file)) {
@@ -36,6 +31,11 @@ bool openedInTime(TextView file, bool retry) {
 }
 
 } // namespace
+
+bool isLauncherFile(TextView file, bool* sibling) {
+    const auto name = deliveryNameOf(file);
+    return name && isShippedName(*name, sibling);
+}
 
 bool isShippedName(TextView name, bool* sibling) noexcept {
     for (std::size_t i = 0; i < std::size(kShippedNames); ++i) {
@@ -49,7 +49,7 @@ bool isShippedName(TextView name, bool* sibling) noexcept {
 void prepareRun(const IntegrationJob& job) {
     if (job.info) os::sleepMs(kHandOverWaitMs);
     for (const JobTarget& target : kJobTargets)
-        if (const auto& path = job.*target.field; path && !isLauncher(*path, nullptr))
+        if (const auto& path = job.*target.field; path && !isLauncherFile(*path, nullptr))
             showMessage(kMessageNotALauncher, kBoxOk);
 }
 
@@ -62,7 +62,7 @@ RunOutcome writeIntegration(const IntegrationJob& job, const LoadedSources& sour
         if (!given) continue;
         PlanTarget planned{target.kind, {}, false};
         const auto path = existingTargetPath(*given);
-        if (!path || !isLauncher(*path, &planned.siblingFamily)) {
+        if (!path || !isLauncherFile(*path, &planned.siblingFamily)) {
             outcome.somethingFailed = true;
             continue;
         }

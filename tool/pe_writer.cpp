@@ -283,7 +283,7 @@ PeWriteStatus replacePeResources(std::string& file, const std::vector<PeResource
         out.append(file, relocationSection->rawStart, relocationSection->rawSize);
         imageEnd = address + extent(*relocationSection);
     }
-    if (out.size() > 0xFFFFFFFFull) return PeWriteStatus::TooLarge;
+    if (const std::uint64_t size = out.size(); size > 0xFFFFFFFFull) return PeWriteStatus::TooLarge;
     put32(out, layout.optional + 56, static_cast<std::uint32_t>(alignUp(imageEnd, layout.sectionAlignment)));
     const std::uint32_t initialised = get32(out, layout.optional + 8);
     put32(out, layout.optional + 8, static_cast<std::uint32_t>(initialised + rawSize - resourceSection.rawSize));

@@ -54,6 +54,11 @@ struct IntegrationJob {
     bool admin = false;
 };
 
+// A job's path field.
+using Field = std::optional<Text> IntegrationJob::*;
+// The field a file fills, by its extension (any case); null for any other file.
+[[nodiscard]] Field fieldForFile(TextView file) noexcept;
+
 // The job of a command line (the text after the program name). File arguments are classified
 // by extension, resolved against the current directory and completed with their companions
 // (a target's icon, properties and image beside it, and a source's targets); fields set by
@@ -205,6 +210,8 @@ inline constexpr const char16_t* kShippedNames[] = {u"Tavshield_console.exe", u"
 [[nodiscard]] std::optional<Text> deliveryNameOf(TextView file);
 // True when `name` is a shipped name; `sibling` tells whether it belongs to the sibling family.
 [[nodiscard]] bool isShippedName(TextView name, bool* sibling = nullptr) noexcept;
+// True when the file's delivery name is a shipped name (`sibling` as above).
+[[nodiscard]] bool isLauncherFile(TextView file, bool* sibling = nullptr);
 // True when the file can be opened for writing without sharing it.
 [[nodiscard]] bool canOpenExclusively(TextView file);
 // Carries out one target's update as one commit. On failure the file is as it was and `reason`
@@ -223,6 +230,10 @@ void prepareRun(const IntegrationJob& job);
 // (a target still held is retried for up to 5 s with "-info"), the plan written target by
 // target, every failure shown. The outcome lists only what was written.
 [[nodiscard]] RunOutcome writeIntegration(const IntegrationJob& job, const LoadedSources& sources);
+// The dialog (Windows): the job's rows shown and chosen by the user, sources loaded and
+// accepted as they are picked or dropped; true when OK closed it (unchecked rows cleared, admin
+// taken from its check box), false for Cancel.
+[[nodiscard]] bool runDialog(IntegrationJob& job, LoadedSources& sources);
 // A command-line run ("-run") from the job to its outcome: checks, sources, the no-source and
 // no-target messages (usage error), the writing.
 [[nodiscard]] RunOutcome runCommandLine(const IntegrationJob& job);

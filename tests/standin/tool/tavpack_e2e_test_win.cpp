@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <tuple>
 
 #include "demo_app.h"
@@ -237,6 +238,49 @@ TEST_F(ToolEndToEnd, RefusalsLeaveTheTargetUnchangedAndEndWithAFailureStatus) {
     ASSERT_GE(driver.boxes().size(), 1u);
     EXPECT_EQ(driver.boxes()[0].text, u"This file is already open :\n\n" + target);
     EXPECT_EQ(fileBytes(target), original);
+}
+
+TEST_F(ToolEndToEnd, TheDialogFillsItsRowsFromTheArgumentsAndOkWritesTheCheckedOnes) {
+    const Text target = copy(u"dialog/Demo_console.exe");
+    ProcessResult result;
+    std::thread tool([&] { result = runProcess(appsDirectory() + u"\\Tavpack.exe", u"\"" + icon + u"\" " + target, app.dir.path()); });
+    HWND dialog = nullptr;
+    // The dialog is shown once its rows are filled.
+    tavrelo::test::waitUntil([&] {
+        dialog = FindWindowW(L"#32770", L"Tavrelo : Files Integration");
+        return dialog && IsWindowVisible(dialog);
+    }, 20000);
+    auto text = [&](int id) {
+        wchar_t buffer[2048] = {};
+        GetDlgItemTextW(dialog, id, buffer, 2048);
+        return Text(tc(buffer));
+    };
+    auto enabled = [&](int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; };
+    auto click = [&](int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); };
+    if (dialog) {
+        EXPECT_EQ(text(1013), icon);
+        EXPECT_EQ(text(1015), target);
+        EXPECT_EQ(text(1029), u"");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1001), UINT{BST_CHECKED});
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1004), UINT{BST_CHECKED});
+        EXPECT_FALSE(enabled(1026)); // no image: its row stays off
+        EXPECT_TRUE(enabled(IDOK));
+        click(1004); // no target left: OK is off, and so is "Run as Admin"
+        EXPECT_FALSE(enabled(IDOK));
+        EXPECT_FALSE(enabled(1007));
+        click(1001); // the executable alone (a manifest) is enough
+        click(1004);
+        EXPECT_TRUE(enabled(IDOK));
+        click(1001);
+        click(IDOK);
+    }
+    tool.join();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(result.exitCode, 0u) << result.err;
+    const std::vector<PeResource> packed = resourcesOf(target);
+    ASSERT_TRUE(find(packed, u"", 14, 1) && find(packed, u"", 24, 1));
+    EXPECT_EQ(find(packed, u"", 14, 1)->bytes.size(), 6u + 3 * 14);
+    EXPECT_EQ(find(packed, u"", 24, 1)->bytes, fileBytes(appsDirectory() + u"\\..\\..\\..\\tool\\resources\\manifest_invoker.xml"));
 }
 
 // The delivered tool is 32-bit, which these machines cannot run: its file is read instead.
