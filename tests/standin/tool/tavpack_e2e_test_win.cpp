@@ -300,6 +300,9 @@ TEST(ToolFile, TheDeliveredToolIsA32BitWindowProgramWithItsTemplatesIconManifest
     EXPECT_EQ(find(resources, u"BIN", 0, 109)->bytes.size(), 908u);
     EXPECT_EQ(find(resources, u"BIN", 0, 110)->bytes.size(), 897u);
     EXPECT_TRUE(find(resources, u"", 14, 1) && find(resources, u"", 24, 1));
+    ASSERT_TRUE(find(resources, u"", 5, 104) && find(resources, u"", 5, 106)); // the dialog in French and English
+    EXPECT_EQ(find(resources, u"", 5, 104)->language, 0x40C);
+    EXPECT_EQ(find(resources, u"", 5, 106)->language, 0x409);
     const PeResource* version = find(resources, u"", 16, 1);
     ASSERT_TRUE(version);
     EXPECT_EQ(version->language, 0x40C);
