@@ -110,28 +110,28 @@ class SectionWriter {
             if (key.name.empty()) return static_cast<std::uint16_t>(key.id);
             return kSubdirectory | static_cast<std::uint32_t>(layout.strings.at(&key.name));
         };
+        // An entry: its name field and where it leads (a directory, or a data entry); the slot moves on.
+        auto link = [&](std::uint64_t& slot, std::uint32_t name, std::uint64_t target) {
+            put32(out, slot, name);
+            put32(out, slot + 4, static_cast<std::uint32_t>(target));
+            slot += 8;
+        };
         header(out, 0, types_);
         std::uint64_t slot = 16;
         std::uint64_t languageDirectories = nextDirectory;
         for (const auto& [type, names] : types_) languageDirectories += directoryBytes(names.size());
         for (const auto& [type, names] : types_) {
-            put32(out, slot, nameField(type));
-            put32(out, slot + 4, kSubdirectory | static_cast<std::uint32_t>(nextDirectory));
-            slot += 8;
+            link(slot, nameField(type), kSubdirectory | nextDirectory);
             header(out, nextDirectory, names);
             std::uint64_t nameSlot = nextDirectory + 16;
             nextDirectory += directoryBytes(names.size());
             for (const auto& [name, languages] : names) {
-                put32(out, nameSlot, nameField(name));
-                put32(out, nameSlot + 4, kSubdirectory | static_cast<std::uint32_t>(languageDirectories));
-                nameSlot += 8;
+                link(nameSlot, nameField(name), kSubdirectory | languageDirectories);
                 header(out, languageDirectories, languages);
                 std::uint64_t languageSlot = languageDirectories + 16;
                 languageDirectories += directoryBytes(languages.size());
                 for (const auto& [language, bytes] : languages) {
-                    put32(out, languageSlot, language);
-                    put32(out, languageSlot + 4, static_cast<std::uint32_t>(nextEntry));
-                    languageSlot += 8;
+                    link(languageSlot, language, nextEntry);
                     dataAt = alignUp(dataAt, 8);
                     put32(out, nextEntry, static_cast<std::uint32_t>(address_ + dataAt));
                     put32(out, nextEntry + 4, static_cast<std::uint32_t>(bytes->size()));
