@@ -272,6 +272,20 @@ TEST_F(ToolEndToEnd, TheDialogFillsItsRowsFromTheArgumentsAndOkWritesTheCheckedO
         click(1004);
         EXPECT_TRUE(enabled(IDOK));
         click(1001);
+        // The properties row's pick button: its Open dialog filled in as a user would.
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1019, BN_CLICKED), 0);
+        HWND open = nullptr;
+        tavrelo::test::waitUntil([&] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr))
+                if (GetWindow(w, GW_OWNER) == dialog && IsWindowVisible(w)) open = w;
+            return open != nullptr;
+        }, 20000);
+        EXPECT_TRUE(open);
+        SetDlgItemTextW(open, 0x47C, wc(properties));
+        PostMessageW(open, WM_COMMAND, IDOK, 0);
+        tavrelo::test::waitUntil([&] { return text(1014) == properties; }, 20000);
+        EXPECT_EQ(text(1014), properties);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1002), UINT{BST_CHECKED});
         click(IDOK);
     }
     tool.join();
@@ -281,6 +295,9 @@ TEST_F(ToolEndToEnd, TheDialogFillsItsRowsFromTheArgumentsAndOkWritesTheCheckedO
     ASSERT_TRUE(find(packed, u"", 14, 1) && find(packed, u"", 24, 1));
     EXPECT_EQ(find(packed, u"", 14, 1)->bytes.size(), 6u + 3 * 14);
     EXPECT_EQ(find(packed, u"", 24, 1)->bytes, fileBytes(appsDirectory() + u"\\..\\..\\..\\tool\\resources\\manifest_invoker.xml"));
+    ASSERT_TRUE(find(packed, u"BIN", 0, 1));
+    EXPECT_EQ(unscrambledText(find(packed, u"BIN", 0, 1)->bytes.data(), find(packed, u"BIN", 0, 1)->bytes.size()),
+              u"MainClass=demo.App\nPersonalOptions=-Dsource=embedded\n");
 }
 
 // The delivered tool is 32-bit, which these machines cannot run: its file is read instead.
