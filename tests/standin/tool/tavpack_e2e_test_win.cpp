@@ -14,6 +14,7 @@
 #include "platform/win_text.h"
 #include "resources/resources.h"
 #include "resources/scramble.h"
+#include "test_language.h"
 #include "test_process.h"
 #include "tool/pe_resources.h"
 
@@ -298,6 +299,29 @@ TEST_F(ToolEndToEnd, TheDialogFillsItsRowsFromTheArgumentsAndOkWritesTheCheckedO
     ASSERT_TRUE(find(packed, u"BIN", 0, 1));
     EXPECT_EQ(unscrambledText(find(packed, u"BIN", 0, 1)->bytes.data(), find(packed, u"BIN", 0, 1)->bytes.size()),
               u"MainClass=demo.App\nPersonalOptions=-Dsource=embedded\n");
+}
+
+TEST_F(ToolEndToEnd, AFrenchUserGetsTheFrenchDialogAndCancelWritesNothing) {
+    const Text target = copy(u"french/Demo_console.exe");
+    const std::string original = fileBytes(target);
+    tavrelo::test::ScopedLanguage french(true);
+    ProcessResult result;
+    std::thread tool([&] { result = runProcess(appsDirectory() + u"\\Tavpack.exe", u"-exe=" + target + u" -ico=" + icon, app.dir.path()); });
+    HWND dialog = nullptr;
+    tavrelo::test::waitUntil([&] {
+        dialog = FindWindowW(L"#32770", L"Tavrelo : Int\u00e9gration des fichiers");
+        return dialog && IsWindowVisible(dialog);
+    }, 20000);
+    wchar_t cancel[64] = {};
+    if (dialog) {
+        GetDlgItemTextW(dialog, IDCANCEL, cancel, 64);
+        SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    }
+    tool.join();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Text(tc(cancel)), u"Annuler");
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(fileBytes(target), original);
 }
 
 // The delivered tool is 32-bit, which these machines cannot run: its file is read instead.
