@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/os.h"
@@ -47,11 +48,15 @@ bool applyTargetUpdate(const TargetUpdate& update, Text& reason) {
         reason = u"\"" + path + u"\" is left unchanged: " + peWriteStatusText(status) + u".";
         return false;
     }
-    // The new file replaces the old one whole, so an interrupted write leaves the old one.
+    // The new file replaces the old one whole, so an interrupted write leaves the old one; it
+    // keeps the old one's permissions.
+    struct stat before {};
+    const bool known = ::stat(toUtf8(path).c_str(), &before) == 0;
     if (!os::writeFileReplacing(path, file)) {
         reason = u"\"" + path + u"\" can't be written.";
         return false;
     }
+    if (known) (void)::chmod(toUtf8(path).c_str(), before.st_mode & 07777);
     return true;
 }
 

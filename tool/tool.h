@@ -195,6 +195,9 @@ void recordSources(RunOutcome& outcome, const IntegrationJob& job, const LoadedS
 // Records one target's update result into the outcome.
 void recordTargetResult(RunOutcome& outcome, const LoadedSources& sources, const TargetUpdate& update, bool committed);
 [[nodiscard]] int exitStatus(const RunOutcome& outcome) noexcept;
+// True when a "-info" summary is due: the run reached the writing and something was written (a
+// summary of nothing would read as a success).
+[[nodiscard]] bool summaryDue(const IntegrationJob& job, const RunOutcome& outcome) noexcept;
 // The "-info" summary: only what was written.
 [[nodiscard]] BuiltMessage summaryMessage(const RunOutcome& outcome);
 

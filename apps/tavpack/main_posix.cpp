@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         return kToolUsage;
     }
     const RunOutcome outcome = runCommandLine(job);
-    if (job.info && !outcome.usageError) {
+    if (summaryDue(job, outcome)) {
         const BuiltMessage summary = summaryMessage(outcome);
         std::fputs(toUtf8(summary.text).c_str(), stdout);
         std::fputs("\n", stdout);

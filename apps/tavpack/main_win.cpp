@@ -19,7 +19,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         if (!runDialog(job, sources)) return kToolSucceeded; // cancelled: nothing asked, nothing written
         outcome = writeIntegration(job, sources);
     }
-    if (job.info && !outcome.usageError) {
+    if (summaryDue(job, outcome)) {
         const BuiltMessage summary = summaryMessage(outcome);
         presentMessage(summary.caption, summary.text, kBoxInformation);
     }
