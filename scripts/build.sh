@@ -12,7 +12,8 @@ done
 mkdir -p dist/windows dist/linux
 cp build/win64/apps/Tavrelo_console.exe build/win64/apps/Tavrelo.exe build/win64/apps/Tavrelo.scr \
    build/win64/apps/Tavrelo.cpl dist/windows/
-cp build/host/apps/Tavrelo_console dist/linux/
+cp build/win32/apps/Tavpack.exe dist/windows/
+cp build/host/apps/Tavrelo_console build/host/apps/tavpack dist/linux/
 
 # Size target: the whole console launcher (service, companion, tray, splash, natives, session
 # restore), static and beside no DLL of its own, stays under 400 KiB.
@@ -23,8 +24,9 @@ if [ "$size" -gt $((400 * 1024)) ]; then
     exit 1
 fi
 
-# The screen-saver and applet builds carry less than the console launcher: the same target holds.
-for build in Tavrelo.scr Tavrelo.cpl; do
+# The screen-saver and applet builds carry less than the console launcher: the same target holds;
+# so does the resource tool (32-bit, static, without the stream library).
+for build in Tavrelo.scr Tavrelo.cpl Tavpack.exe; do
     size=$(stat -c %s "dist/windows/$build")
     echo "size: $build $((size / 1024)) KiB (target: at most 400 KiB)"
     if [ "$size" -gt $((400 * 1024)) ]; then

@@ -7,7 +7,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 out=build/sanitize-tool
 mkdir -p "$out"
-sources=(tool/*.cpp
+# The manifest templates the Linux store carries, as the CMake build generates them.
+cmake -DSOURCE_DIR="$here" -DOUTPUT="$out/tool_manifests.cpp" -P cmake/TavpackManifests.cmake
+sources=(tool/*.cpp "$out/tool_manifests.cpp"
          platform/text.cpp platform/format.cpp platform/messages.cpp platform/message_table.cpp
          platform/os_posix.cpp platform/language_posix.cpp platform/lifetime.cpp
          launcher/path_list.cpp launcher/words.cpp launcher/runtime_version.cpp launcher/properties_file.cpp

@@ -6,7 +6,6 @@ namespace tavrelo {
 
 namespace {
 
-using Field = std::optional<Text> IntegrationJob::*;
 
 // The text after '=': the hand-over quotes its paths, and when such an argument comes last the
 // word splitting has already taken its closing quote, so each quote is dropped on its own.
@@ -28,8 +27,7 @@ bool isImageExtension(TextView extension) noexcept {
     return false;
 }
 
-// The field a file argument fills, by its extension; null for any other file.
-Field fieldForFile(TextView file) noexcept {
+Field fieldOf(TextView file) noexcept {
     const TextView extension = extensionOf(file);
     if (equalsIgnoreCase(extension, u".exe")) return &IntegrationJob::exeTarget;
     if (equalsIgnoreCase(extension, u".cpl")) return &IntegrationJob::cplTarget;
@@ -128,7 +126,7 @@ void takeFileArgument(IntegrationJob& job, TextView argument) {
     } else {
         if (argument.size() >= 2 && argument.front() == u'"' && argument.back() == u'"')
             argument = argument.substr(1, argument.size() - 2);
-        if (Field field = fieldForFile(argument)) job.*field = Text(argument);
+        if (Field field = fieldOf(argument)) job.*field = Text(argument);
         deriveCompanions(job);
     }
     resolveAll(job);
@@ -171,9 +169,13 @@ void takeOption(IntegrationJob& job, TextView argument) {
 
 } // namespace
 
-IntegrationJob parseToolCommandLine(TextView commandLine) {
+Field fieldForFile(TextView file) noexcept { return fieldOf(file); }
+
+IntegrationJob parseToolCommandLine(TextView commandLine) { return parseToolArguments(splitWords(commandLine)); }
+
+IntegrationJob parseToolArguments(const std::vector<Text>& arguments) {
     IntegrationJob job;
-    for (const Text& argument : splitWords(commandLine)) {
+    for (const Text& argument : arguments) {
         if (!argument.empty() && argument.front() == u'-') takeOption(job, argument);
         else takeFileArgument(job, argument);
     }

@@ -54,11 +54,18 @@ struct IntegrationJob {
     bool admin = false;
 };
 
+// A job's path field.
+using Field = std::optional<Text> IntegrationJob::*;
+// The field a file fills, by its extension (any case); null for any other file.
+[[nodiscard]] Field fieldForFile(TextView file) noexcept;
+
 // The job of a command line (the text after the program name). File arguments are classified
 // by extension, resolved against the current directory and completed with their companions
 // (a target's icon, properties and image beside it, and a source's targets); fields set by
 // options are used as given until a later file argument resolves them.
 [[nodiscard]] IntegrationJob parseToolCommandLine(TextView commandLine);
+// The same from arguments already split (a POSIX program's own).
+[[nodiscard]] IntegrationJob parseToolArguments(const std::vector<Text>& arguments);
 
 // A source or target path as the tool uses it: escapes removed, made absolute against the
 // current directory (drive paths, UNC and "\\?\" paths, a leading '/' on the host and
@@ -188,7 +195,50 @@ void recordSources(RunOutcome& outcome, const IntegrationJob& job, const LoadedS
 // Records one target's update result into the outcome.
 void recordTargetResult(RunOutcome& outcome, const LoadedSources& sources, const TargetUpdate& update, bool committed);
 [[nodiscard]] int exitStatus(const RunOutcome& outcome) noexcept;
+// True when a "-info" summary is due: the run reached the writing and something was written (a
+// summary of nothing would read as a success).
+[[nodiscard]] bool summaryDue(const IntegrationJob& job, const RunOutcome& outcome) noexcept;
 // The "-info" summary: only what was written.
 [[nodiscard]] BuiltMessage summaryMessage(const RunOutcome& outcome);
+
+// ---- The resource store ---------------------------------------------------------------------
+// What the writers need of a target file, in the platform's own terms: the Win32 resource
+// functions on Windows, the tool's own program-file reader and writer elsewhere.
+
+// The delivery names that make a file a target, compared exactly; the first two are the
+// sibling family's.
+inline constexpr const char16_t* kShippedNames[] = {u"Tavshield_console.exe", u"Tavshield.exe", u"Tavrelo.cpl",
+                                                    u"Tavrelo.scr",           u"Tavrelo_console.exe", u"Tavrelo.exe"};
+// String 1000 of a program file (at most 1,023 units); absent when the file cannot be loaded.
+[[nodiscard]] std::optional<Text> deliveryNameOf(TextView file);
+// True when `name` is a shipped name; `sibling` tells whether it belongs to the sibling family.
+[[nodiscard]] bool isShippedName(TextView name, bool* sibling = nullptr) noexcept;
+// True when the file's delivery name is a shipped name (`sibling` as above).
+[[nodiscard]] bool isLauncherFile(TextView file, bool* sibling = nullptr);
+// True when the file can be opened for writing without sharing it.
+[[nodiscard]] bool canOpenExclusively(TextView file);
+// Carries out one target's update as one commit. On failure the file is as it was and `reason`
+// holds a text for the user (the system's own where it gave one, else a plain one naming the
+// file).
+[[nodiscard]] bool applyTargetUpdate(const TargetUpdate& update, Text& reason);
+// The manifest template the tool carries (908 bytes for administrator rights, 897 without).
+[[nodiscard]] std::string manifestTemplate(bool admin);
+
+// ---- A run ----------------------------------------------------------------------------------
+
+// Before any source is loaded: "-info" waits 500 ms, and every target set is checked for being
+// a launcher (the message for each that is not).
+void prepareRun(const IntegrationJob& job);
+// The writing stage for a job whose sources are loaded: targets resolved, checked and opened
+// (a target still held is retried for up to 5 s with "-info"), the plan written target by
+// target, every failure shown. The outcome lists only what was written.
+[[nodiscard]] RunOutcome writeIntegration(const IntegrationJob& job, const LoadedSources& sources);
+// The dialog (Windows): the job's rows shown and chosen by the user, sources loaded and
+// accepted as they are picked or dropped; true when OK closed it (unchecked rows cleared, admin
+// taken from its check box), false for Cancel.
+[[nodiscard]] bool runDialog(IntegrationJob& job, LoadedSources& sources);
+// A command-line run ("-run") from the job to its outcome: checks, sources, the no-source and
+// no-target messages (usage error), the writing.
+[[nodiscard]] RunOutcome runCommandLine(const IntegrationJob& job);
 
 } // namespace tavrelo

@@ -92,6 +92,10 @@ int exitStatus(const RunOutcome& outcome) noexcept {
     return outcome.somethingFailed ? kToolFailed : kToolSucceeded;
 }
 
+bool summaryDue(const IntegrationJob& job, const RunOutcome& outcome) noexcept {
+    return job.info && !outcome.usageError && !outcome.writtenTargets.empty();
+}
+
 BuiltMessage summaryMessage(const RunOutcome& outcome) {
     Text sourceList;
     Text targetList;

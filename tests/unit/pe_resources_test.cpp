@@ -93,5 +93,59 @@ TEST(PeResources, DamagedProgramsAreRefusedWithoutReadingOutside) {
     EXPECT_TRUE(none.empty());
 }
 
+// program() with alignments and a relocation section after the resources, as linkers lay out.
+std::string relocatedProgram() {
+    std::string file = program();
+    put32(file, kPe + 24 + 32, 0x1000), put32(file, kPe + 24 + 36, 0x200);
+    put16(file, kPe + 6, 2);
+    file.replace(kSections + 40, 6, ".reloc");
+    put32(file, kSections + 48, 0x10), put32(file, kSections + 52, 0x2000);
+    put32(file, kSections + 56, 0x200), put32(file, kSections + 60, kRaw + 0x200);
+    put32(file, kPe + 24 + 112 + 40, 0x2000), put32(file, kPe + 24 + 112 + 44, 0x10);
+    file += std::string(0x200, 'R');
+    return file;
+}
+
+TEST(PeResources, ARewrittenTreeIsSortedForTheLoaderAndTheRelocationsMoveBehindIt) {
+    std::string file = relocatedProgram();
+    const std::string big(0x1200, 'x'); // outgrows the section's page
+    const std::vector<PeResource> wanted = {
+        {{{}, 3}, {{}, 2}, 0, "two"}, {{u"ZED", 0}, {{}, 1}, 0, big}, {{{}, 3}, {{}, 1}, 0, "one"},
+        {{u"BIN", 0}, {{}, 1}, 0x409, "en"}, {{u"BIN", 0}, {{}, 1}, 0, "abc"}};
+    ASSERT_EQ(replacePeResources(file, wanted), PeWriteStatus::Written);
+    std::vector<PeResource> read;
+    ASSERT_EQ(readPeResources(file, read), PeStatus::Read);
+    std::vector<std::string> order;
+    for (const PeResource& r : read) order.push_back(toUtf8(r.type.name) + ":" + std::to_string(r.type.id) + "/" +
+                                                     std::to_string(r.name.id) + "/" + std::to_string(r.language) + "=" + r.bytes.substr(0, 3));
+    EXPECT_EQ(order, (std::vector<std::string>{"BIN:0/1/0=abc", "BIN:0/1/1033=en", "ZED:0/1/0=xxx", ":3/1/0=one", ":3/2/0=two"}));
+    auto get32 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(file[at]) | static_cast<unsigned char>(file[at + 1]) << 8 |
+                                                                    static_cast<unsigned char>(file[at + 2]) << 16 | static_cast<unsigned char>(file[at + 3]) << 24); };
+    const unsigned relocationRaw = get32(kSections + 60);
+    EXPECT_EQ(get32(kSections + 52), 0x3000u);
+    EXPECT_EQ(get32(kPe + 24 + 112 + 40), 0x3000u);
+    EXPECT_EQ(get32(kPe + 24 + 56), 0x4000u); // image size
+    EXPECT_EQ(file.substr(relocationRaw), std::string(0x200, 'R'));
+    EXPECT_EQ(relocationRaw, kRaw + get32(kSections + 16));
+
+    // What a rewrite would break is refused, and the file stays as it was.
+    const std::string good = relocatedProgram();
+    auto with32 = [&](unsigned at, unsigned v) { std::string f = good; put32(f, at, v); return f; };
+    const std::vector<std::tuple<const char*, std::string, PeWriteStatus>> refused = {
+        {"certificate table", with32(kPe + 24 + 112 + 32, 0x400), PeWriteStatus::Signed},
+        {"data after the last section", good + "sig", PeWriteStatus::TrailingData},
+        {"relocations elsewhere", with32(kPe + 24 + 112 + 40, 0x1800), PeWriteStatus::DataFollows},
+        {"a table after the resources", with32(kPe + 24 + 112 + 8, 0x2000), PeWriteStatus::DataFollows},
+        {"no alignment", with32(kPe + 24 + 36, 0), PeWriteStatus::Damaged},
+        {"resources over the headers", with32(kSections + 20, 0), PeWriteStatus::Damaged},
+        {"resources inside another section", with32(kPe + 24 + 112 + 16, 0x1010), PeWriteStatus::NoResourceSection},
+    };
+    for (const auto& [what, original, status] : refused) {
+        std::string bytes = original;
+        EXPECT_EQ(replacePeResources(bytes, wanted), status) << what;
+        EXPECT_EQ(bytes, original) << what;
+    }
+}
+
 } // namespace
 } // namespace tavrelo
