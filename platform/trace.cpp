@@ -41,6 +41,24 @@ void traceLine(std::string_view line) noexcept {
     }
 }
 
+void TracePart::appendTo(std::string& out) const {
+    if (isNumber_)
+        out += std::to_string(number_);
+    else if (isWide_)
+        out += toUtf8(wide_);
+    else
+        out += narrow_;
+}
+
+void traceParts(std::initializer_list<TracePart> parts) noexcept {
+    try {
+        std::string line;
+        for (const TracePart& part : parts) part.appendTo(line);
+        traceLine(line);
+    } catch (...) {
+    }
+}
+
 std::string errorReason(unsigned long code) {
     std::string text = toUtf8(os::systemErrorDescription(code));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))

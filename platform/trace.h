@@ -8,6 +8,7 @@
 // set once) before building a line.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -25,26 +26,36 @@ void traceLine(std::string_view line) noexcept;
 // "error <code>: <the system's text for it>" for an operating-system error code.
 [[nodiscard]] std::string errorReason(unsigned long code);
 
-namespace trace_detail {
-inline void append(std::string& out, std::string_view part) { out += part; }
-inline void append(std::string& out, const char* part) { out += part ? part : "(null)"; }
-inline void append(std::string& out, const std::string& part) { out += part; }
-inline void append(std::string& out, TextView part) { out += toUtf8(part); }
-inline void append(std::string& out, const Text& part) { out += toUtf8(part); }
-inline void append(std::string& out, const char16_t* part) { out += part ? toUtf8(TextView(part)) : "(null)"; }
-inline void append(std::string& out, bool part) { out += part ? "true" : "false"; }
-template <class Number, std::enable_if_t<std::is_integral_v<Number>, int> = 0>
-void append(std::string& out, Number part) {
-    out += std::to_string(part);
-}
-} // namespace trace_detail
+// One piece of a trace line, kept by reference: narrow (UTF-8) or wide text, or a number.
+class TracePart {
+  public:
+    TracePart(const char* text) noexcept : narrow_(text ? text : "(null)") {}
+    TracePart(std::string_view text) noexcept : narrow_(text) {}
+    TracePart(const std::string& text) noexcept : narrow_(text) {}
+    TracePart(TextView text) noexcept : wide_(text), isWide_(true) {}
+    TracePart(const Text& text) noexcept : wide_(text), isWide_(true) {}
+    TracePart(const char16_t* text) noexcept : wide_(text ? TextView(text) : TextView(u"(null)")), isWide_(true) {}
+    TracePart(bool value) noexcept : narrow_(value ? "true" : "false") {}
+    template <class Number, std::enable_if_t<std::is_integral_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+    TracePart(Number value) noexcept : number_(static_cast<long long>(value)), isNumber_(true) {}
+
+    void appendTo(std::string& out) const;
+
+  private:
+    std::string_view narrow_;
+    TextView wide_;
+    long long number_ = 0;
+    bool isWide_ = false;
+    bool isNumber_ = false;
+};
+
+// Joins the parts into one line and writes it (traceLine).
+void traceParts(std::initializer_list<TracePart> parts) noexcept;
 
 // One trace line of the parts (texts in either width, numbers, flags), when the trace is on.
+// Only the parts' references are gathered here: the formatting is one function for all lines.
 template <class... Parts> void trace(const Parts&... parts) {
-    if (!tracing()) return;
-    std::string line;
-    (trace_detail::append(line, parts), ...);
-    traceLine(line);
+    if (tracing()) traceParts({TracePart(parts)...});
 }
 
 } // namespace tavrelo

@@ -16,21 +16,24 @@ cp build/win32/apps/Tavpack.exe dist/windows/
 cp build/host/apps/Tavrelo_console build/host/apps/tavpack dist/linux/
 
 # Size target: the whole console launcher (service, companion, tray, splash, natives, session
-# restore), static and beside no DLL of its own, stays under 400 KiB.
+# restore, service-control and administrator natives, screen-saver hand-over, decision trace),
+# static and beside no DLL of its own, stays under 480 KiB.
 size=$(stat -c %s dist/windows/Tavrelo_console.exe)
-echo "size: Tavrelo_console.exe $((size / 1024)) KiB (target: at most 400 KiB)"
-if [ "$size" -gt $((400 * 1024)) ]; then
-    echo "size: Tavrelo_console.exe is over its 400 KiB target" >&2
+echo "size: Tavrelo_console.exe $((size / 1024)) KiB (target: at most 480 KiB)"
+if [ "$size" -gt $((480 * 1024)) ]; then
+    echo "size: Tavrelo_console.exe is over its 480 KiB target" >&2
     exit 1
 fi
 
-# The screen-saver and applet builds carry less than the console launcher: the same target holds;
-# so does the resource tool (32-bit, static, without the stream library).
-for build in Tavrelo.scr Tavrelo.cpl Tavpack.exe; do
+# The screen-saver and applet builds carry less than the console launcher: the same target holds.
+# The resource tool (32-bit, static, without the stream library) stays under 400 KiB.
+for build in Tavrelo.scr:480 Tavrelo.cpl:480 Tavpack.exe:400; do
+    limit=${build#*:}
+    build=${build%:*}
     size=$(stat -c %s "dist/windows/$build")
-    echo "size: $build $((size / 1024)) KiB (target: at most 400 KiB)"
-    if [ "$size" -gt $((400 * 1024)) ]; then
-        echo "size: $build is over its 400 KiB target" >&2
+    echo "size: $build $((size / 1024)) KiB (target: at most $limit KiB)"
+    if [ "$size" -gt $((limit * 1024)) ]; then
+        echo "size: $build is over its $limit KiB target" >&2
         exit 1
     fi
 done
