@@ -178,5 +178,52 @@ class demo.App
     RegDeleteKeyW(HKEY_CURRENT_USER, appDefaults);
 }
 
+// Without an action flag the launcher asks, or lets cplIsCreate and cplIsDelete decide; without
+// cplGetInfo the base name is the registration's name and nothing else is written.
+TEST(AppletRegistrationEndToEnd, TheQuestionsOrTheApplicationsAnswersDecide) {
+    tavrelo::test::ScopedLanguage english(false);
+    Installation asked("class demo.App\n  method main ([Ljava/lang/String;)V\n", u"TavCplAsked", u".cpl");
+    const Text applet = asked.app.dir / u"TavCplAsked.cpl";
+    const auto registered = [](const wchar_t* name) {
+        return RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, name, RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    };
+    BoxDriver declined({kIdNo}), agreed({kIdYes}), removal({kIdYes});
+    EXPECT_EQ(asked.run(u"", &declined).exitCode, 0u);
+    EXPECT_FALSE(registered(L"TavCplAsked"));
+    EXPECT_EQ(asked.run(u"", &agreed).exitCode, 1u);
+    EXPECT_TRUE(registered(L"TavCplAsked"));
+    EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, kCategoryKey, wc(applet), RRF_RT_ANY, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(fileText(applet, kBinAppletName, false), u"TavCplAsked");
+    EXPECT_EQ(fileText(applet, kBinAppletDescription, false) + fileText(applet, kBinAppletCategory, false),
+              u"(none)(none)");
+    EXPECT_EQ(asked.run(u"", &removal).exitCode, 0u);
+    EXPECT_FALSE(registered(L"TavCplAsked"));
+    ASSERT_EQ(declined.boxes().size() + agreed.boxes().size() + removal.boxes().size(), 3u);
+    EXPECT_EQ(agreed.boxes()[0].caption, u"Control Panel");
+    EXPECT_EQ(agreed.boxes()[0].text, u"Do you want to install this program as ControlPanel ?");
+    EXPECT_EQ(removal.boxes()[0].text, u"The ControlPanel has already installed.\nDo you want to delete it ?");
+
+    Installation answering(R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+  method cplIsCreate ()Z
+    return true
+  method cplIsDelete ()Z
+    return false
+)",
+                           u"TavCplAnswers", u".cpl");
+    BoxDriver none;
+    EXPECT_EQ(answering.run(u"", &none).exitCode, 1u);
+    EXPECT_TRUE(registered(L"TavCplAnswers"));
+    EXPECT_EQ(answering.run(u"", &none).exitCode, 0u);
+    EXPECT_TRUE(registered(L"TavCplAnswers")) << "cplIsDelete said no";
+    EXPECT_TRUE(none.boxes().empty());
+    EXPECT_EQ(answering.run(u"-deleteCPL").exitCode, 0u);
+    EXPECT_FALSE(registered(L"TavCplAnswers"));
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplAsked");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplAnswers");
+}
+
 } // namespace
 } // namespace tavrelo::standin::test
