@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "demo_app.h"
+#include "test_process.h"
 #include "resources/resource_writer.h"
 #include "resources/resources.h"
 
@@ -87,6 +88,32 @@ class demo.App
     for (const char* expected : {"init 1 count 1\n", "newinquire 0 size 476 icon 1\n", "name Demo\n", "tip \n"})
         EXPECT_NE(listed.out.find(expected), std::string::npos) << expected << "\n" << listed.out;
     EXPECT_FALSE(dir.app.log().has("load")) << dir.app.log().text();
+}
+
+// Registered through the launcher, the applet is listed by the system's Control Panel, which runs
+// it in its own process; closing that window ends the VM.
+TEST(AppletEndToEnd, TheControlPanelListsARegisteredAppletAndItsCloseEndsTheVm) {
+    AppletDirectory dir("class demo.App\n  method main ([Ljava/lang/String;)V\n", u"", u"");
+    ASSERT_EQ(dir.app.run(u"-installCPL").exitCode, 1u);
+    ASSERT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>((dir.app.dir / u"jre/standin.log").c_str())));
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    std::wstring command = std::wstring(system) + L"\\control.exe";
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    HWND panel = nullptr;
+    EXPECT_TRUE(tavrelo::test::waitUntil(
+        [&] { return (panel = FindWindowW(nullptr, L"Wine Control Panel")) != nullptr && dir.app.log().has("created"); },
+        20000))
+        << dir.app.log().text();
+    if (panel) PostMessageW(panel, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(dir.app.log().has("destroy")) << dir.app.log().text();
+    EXPECT_EQ(dir.app.run(u"-deleteCPL").exitCode, 0u);
 }
 
 } // namespace
