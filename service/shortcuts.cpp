@@ -1,4 +1,5 @@
 // The shortcut sets of the run types that can be driven from the command line.
+#include "launcher/launcher.h"
 #include "service/service.h"
 
 namespace tavrelo {
@@ -6,7 +7,7 @@ namespace tavrelo {
 std::vector<Shortcut> shortcutSet(int runType, const ShortcutFacts& facts, bool everything) {
     std::vector<Shortcut> set;
     switch (runType) {
-    case 1:
+    case kRunService:
         // A service that accepts stop gets both controls; one that does not start by itself gets
         // its start.
         if (everything || facts.acceptsStop) set.push_back({u"stop", u"-stopService"});
@@ -15,11 +16,11 @@ std::vector<Shortcut> shortcutSet(int runType, const ShortcutFacts& facts, bool 
         set.push_back({u"install", u"-installService"});
         set.push_back({u"delete", u"-deleteService"});
         break;
-    case 2:
+    case kRunApplet:
         set.push_back({u"install", u"-installCPL"});
         set.push_back({u"delete", u"-deleteCPL"});
         break;
-    case 3:
+    case kRunScreenSaver:
         if (everything || facts.screenSaverConfig) set.push_back({u"config", u"-configSCR"});
         set.push_back({u"install", u"-installSCR"});
         set.push_back({u"delete", u"-deleteSCR"});

@@ -66,14 +66,16 @@ bool writeShortcut(const Text& path, const Text& target, const Text& arguments, 
 
 ShortcutFacts factsOf(int runType) {
     ShortcutFacts facts;
-    if (runType == 1) {
+    if (runType == kRunService) {
         // A configured run type skips the detection that binds the service methods.
         (void)bindServiceInterface(mainClassName());
         const ServiceInfo info = readServiceInfo();
         facts.autoStart = info.autoStart;
         facts.acceptsStop = info.acceptsStop;
         facts.companion = hasCompanion();
-    } else if (runType == 3) {
+    } else if (runType == kRunScreenSaver) {
+        // Likewise for the screen saver's methods, bound by detection only.
+        (void)bindScreenSaverInterface(mainClassName());
         facts.screenSaverConfig = hasScreenSaverConfig();
     }
     return facts;

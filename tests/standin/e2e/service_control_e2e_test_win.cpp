@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -203,17 +204,22 @@ std::vector<std::string> readLink(const Text& file) {
     return fields;
 }
 
-// The shortcut files of a directory, by action word.
-std::set<std::string> shortcutsIn(const Text& directory) {
+// The shortcut files of an application in a directory, by action word.
+std::set<std::string> shortcutsIn(const Text& directory, const Text& base = u"TavSvcLink") {
     std::set<std::string> words;
     WIN32_FIND_DATAW found{};
-    const HANDLE find = FindFirstFileW(wc(directory + u"\\TavSvcLink - *.lnk"), &found);
+    const HANDLE find = FindFirstFileW(wc(directory + u"\\" + base + u" - *.lnk"), &found);
     for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
         const std::string name = toUtf8(tc(found.cFileName));
-        words.insert(name.substr(13, name.size() - 17));
+        words.insert(name.substr(base.size() + 3, name.size() - base.size() - 7));
     }
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
     return words;
+}
+
+// A shortcut run as the shell would run it: its target with its arguments in its directory.
+unsigned long runLink(const std::vector<std::string>& link) {
+    return runProcess(fromUtf8(link[0]), fromUtf8(link[1]), fromUtf8(link[2]), 60000).exitCode;
 }
 
 DWORD serviceState(const wchar_t* name) {
@@ -273,10 +279,7 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
                                                           toUtf8(os::longPathName(dir.path())), "", "", "0"}));
     }
 
-    // Each shortcut does what it says, run as the shell would run it.
-    const auto runLink = [&](const std::vector<std::string>& link) {
-        return runProcess(fromUtf8(link[0]), fromUtf8(link[1]), fromUtf8(link[2]), 60000).exitCode;
-    };
+    // Each shortcut does what it says.
     EXPECT_EQ(runLink(links[0]), 1u);
     EXPECT_TRUE(waitUntil([] { return serviceState(L"TavSvcLink") == SERVICE_RUNNING; }, 10000)) << log().text();
     // In its own service process a null name is that service: its process id.
@@ -317,6 +320,7 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
         {"  method main ([Ljava/lang/String;)V\n", "", {}},
         {"  method main ([Ljava/lang/String;)V\n", "RunType=2", {"install", "delete"}},
         {"  method main ([Ljava/lang/String;)V\n", "RunType=3", {"install", "delete"}},
+        {"  method scrsvOpenConfig ()V\n", "RunType=3", {"config", "install", "delete"}},
     };
     for (const auto& kind : kinds) {
         tavrelo::test::TempDir here;
@@ -326,6 +330,81 @@ TEST(ShortcutsEndToEnd, SetsAreWrittenReadBackRunAndDeleted) {
         EXPECT_EQ(runProcess(launcher, u"-createShortcut", here.path(), 60000).exitCode, 1u);
         EXPECT_EQ(shortcutsIn(here.path()), kind.words) << kind.scenario << kind.runType;
     }
+    EXPECT_FALSE(log().has("call", "demo.App.main"));
+    EXPECT_EQ(log().errors(), std::vector<std::string>{}) << log().text();
+    CoUninitialize();
+}
+
+constexpr char kSaverAndApplet[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+  method scrsvPaint (Ljava/awt/Graphics2D;II)V
+  method scrsvOpenConfig ()V
+  method cplGetInfo ()[Ljava/lang/String;
+    return ["TavCplLink applet"]
+)";
+constexpr wchar_t kCpls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
+
+Text installedSaver() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return Text(tc(system)) + u"\\TavScrLink.scr";
+}
+
+// The applet's Cpls value, empty when it is not registered.
+std::string registeredApplet() {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplLink applet", RRF_RT_REG_SZ, nullptr, value, &size);
+    return toUtf8(tc(value));
+}
+
+// A screen saver and an applet, each detected by its build beside the launcher: their shortcuts
+// run the launcher into the actions that install, configure and remove them.
+TEST(ShortcutsEndToEnd, ScreenSaverAndAppletShortcutsInstallConfigureAndRemove) {
+    struct Leftovers {
+        Leftovers() { clear(); }
+        ~Leftovers() { clear(); }
+        static void clear() {
+            DeleteFileW(wc(installedSaver()));
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplLink applet");
+        }
+    } leftovers;
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    tavrelo::test::TempDir dir, elsewhere;
+    ASSERT_TRUE(installJre(dir / u"jre", "jre"));
+    ASSERT_TRUE(writeScenario(dir / u"jre", kSaverAndApplet));
+    for (const Text base : {u"TavScrLink", u"TavCplLink"}) {
+        ASSERT_TRUE(os::writeFile(dir / (base + u".properties"), "MainClass=demo.App\r\n"));
+        ASSERT_TRUE(installLauncher(dir / (base + u"_console.exe"), u"Tavrelo_console.exe"));
+    }
+    ASSERT_TRUE(installLauncher(dir / u"TavScrLink.scr", u"Tavrelo.scr"));
+    ASSERT_TRUE(installLauncher(dir / u"TavCplLink.cpl", u"Tavrelo.cpl"));
+    const auto log = [&] { return CallLog::read(dir / u"jre"); };
+    // Exactly the set is written; its shortcuts as read back, by action word.
+    const auto createLinks = [&](const Text& base, const std::set<std::string>& words) {
+        EXPECT_EQ(runProcess(dir / (base + u"_console.exe"), u"-createShortcut", elsewhere.path(), 60000).exitCode, 1u);
+        EXPECT_EQ(shortcutsIn(elsewhere.path(), base), words);
+        std::map<std::string, std::vector<std::string>> links;
+        for (const std::string& word : words)
+            links[word] = readLink(elsewhere / (base + u" - " + fromUtf8(word) + u".lnk"));
+        return links;
+    };
+
+    auto saver = createLinks(u"TavScrLink", {"config", "install", "delete"});
+    EXPECT_EQ(runLink(saver["install"]), 1u);
+    std::string source, copy;
+    EXPECT_TRUE(os::readFile(dir / u"TavScrLink.scr", source) && os::readFile(installedSaver(), copy) && copy == source);
+    EXPECT_EQ(runLink(saver["config"]), 1u);
+    EXPECT_EQ(log().find("call", "demo.App.scrsvOpenConfig").size(), 1u) << log().text();
+    EXPECT_EQ(runLink(saver["delete"]), 1u);
+    EXPECT_FALSE(os::pathExists(installedSaver()));
+
+    auto applet = createLinks(u"TavCplLink", {"install", "delete"});
+    EXPECT_EQ(runLink(applet["install"]), 1u);
+    EXPECT_EQ(registeredApplet(), toUtf8(os::longPathName(dir / u"TavCplLink.cpl")));
+    EXPECT_EQ(runLink(applet["delete"]), 0u);
+    EXPECT_EQ(registeredApplet(), "");
     EXPECT_FALSE(log().has("call", "demo.App.main"));
     EXPECT_EQ(log().errors(), std::vector<std::string>{}) << log().text();
     CoUninitialize();
