@@ -22,8 +22,6 @@ constexpr char16_t kXpCategoryKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVer
                                       u"Properties\\{305CA226-D286-468e-B848-2B2E8E697B74} 2";
 constexpr char16_t kCategoryKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended "
                                     u"Properties\\System.ControlPanel.Category";
-constexpr int kInstallQuestion = 13;
-constexpr int kDeleteQuestion = 14;
 constexpr unsigned long kAccessDenied = 5;
 
 CategoryPlace runningCategoryPlace() noexcept {
@@ -79,14 +77,14 @@ int runControlPanelActions(const CommandLineActions* actions) {
     const Text name = info.name ? *info.name : context.baseName;
 
     if (regReadText(HKEY_LOCAL_MACHINE, kCplsKey, name)) {
-        if (given[kDeleteCpl] || (!given[kInstallCpl] && askControlPanel(kCplIsDelete, kDeleteQuestion))) {
+        if (given[kDeleteCpl] || (!given[kInstallCpl] && askControlPanel(kCplIsDelete, kMessageDeleteApplet))) {
             (void)regDeleteValue(HKEY_LOCAL_MACHINE, kCplsKey, name);
             (void)regDeleteValue(HKEY_LOCAL_MACHINE, kXpCategoryKey, appletFile);
             (void)regDeleteValue(HKEY_LOCAL_MACHINE, kCategoryKey, appletFile);
         }
         return 0;
     }
-    if (!given[kInstallCpl] && (given[kDeleteCpl] || !askControlPanel(kCplIsCreate, kInstallQuestion))) return 0;
+    if (!given[kInstallCpl] && (given[kDeleteCpl] || !askControlPanel(kCplIsCreate, kMessageInstallApplet))) return 0;
     if (!regWriteString(HKEY_LOCAL_MACHINE, kCplsKey, name, appletFile)) return 0;
     if (info.category) writeCategory(appletFile, *info.category);
     writeAppletResources(appletFile, name, info);

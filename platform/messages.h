@@ -17,12 +17,13 @@ struct MessageEntry {
 };
 
 inline constexpr int kMessageCount = 32;
-// The messages of the launcher, by their number in the table (the resource tool's own are in
-// tool/tool.h). "No message" is -1.
+// The messages by their number in the table, the launcher's and the resource tool's. "No
+// message" is -1.
 enum MessageNumber : int {
     kNoMessage = -1,
     kMessageIncomplete = 0,
     kMessageRuntimeMissing = 1,
+    kMessageNotAnIcon = 4,
     kMessageCantRunJvm = 5,
     kMessageMainClassMissing = 6,
     kMessageClassMissing = 7,
@@ -33,7 +34,16 @@ enum MessageNumber : int {
     kMessageNoServicePrivilege = 12,
     kMessageInstallApplet = 13,
     kMessageDeleteApplet = 14,
+    kMessageIconLine = 15,
+    kMessageIconInformation = 16,
+    kMessageNotAnImage = 18,
+    kMessagePropertiesInformation = 20,
+    kMessageNotALauncher = 21,
+    kMessageNoTarget = 23,
+    kMessageNoSource = 24,
+    kMessageAlreadyOpen = 25,
     kMessageRename = 26,
+    kMessageSummary = 27,
     kMessageInstallScreenSaver = 28,
     kMessageDeleteScreenSaver = 29,
     kMessageNoScreenSaverPaint = 30,

@@ -20,8 +20,6 @@ namespace tavrelo {
 
 namespace {
 
-constexpr int kInstallQuestion = 28;
-constexpr int kDeleteQuestion = 29;
 constexpr int kDescriptionString = 1;
 constexpr unsigned long kAccessDenied = 5;
 constexpr unsigned kPauseBeforeActionMs = 500;
@@ -94,7 +92,7 @@ bool offerInstallFromPreview(void* previewParent) noexcept {
         const Text installed = installedScreenSaverFile();
         if (companion.empty() || installed.empty()) return false;
         if (installedIsCurrent(installed, screenSaverSourceFile(), readScreenSaverInfo().description)) return false;
-        if (!askScreenSaver(kScrsvIsCreate, kInstallQuestion)) return false;
+        if (!askScreenSaver(kScrsvIsCreate, kMessageInstallScreenSaver)) return false;
         if (!shellExecuteElevated(companion, u"-installSCR __OpenDialog__", launchContext().launcherDirectory))
             return false;
         // The dialog is reopened by the launcher once the copy is installed.
@@ -131,10 +129,10 @@ int runScreenSaverActions(const CommandLineActions* actions) {
     (void)bindScreenSaverMethods(mainClassName());
     if (installed.empty()) return 1;
     if (install != 0) {
-        if (!automatic || askScreenSaver(kScrsvIsCreate, kInstallQuestion)) {
+        if (!automatic || askScreenSaver(kScrsvIsCreate, kMessageInstallScreenSaver)) {
             if (installScreenSaver(installed) && install == -1) openScreenSaverDialog(installed);
         }
-    } else if (remove && (!automatic || askScreenSaver(kScrsvIsDelete, kDeleteQuestion))) {
+    } else if (remove && (!automatic || askScreenSaver(kScrsvIsDelete, kMessageDeleteScreenSaver))) {
         (void)os::deleteFile(installed);
     }
     return 1;

@@ -24,7 +24,6 @@ namespace tavrelo {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"Tavrelo WinSCR";
-constexpr int kMissingPaintMessage = 30;
 constexpr UINT kWakeTimerMs = 1000;
 constexpr DWORD kPainterPollMs = 10;
 constexpr DWORD kWatchMs = 500;
@@ -270,7 +269,7 @@ int runSaver(int desktopFeatureSet, const std::string& mainClass) {
     scene.methods = &screenSaverMethods();
     scene.paintSlot = kScrsvPaint;
     if (!screenSaverDefines(kScrsvPaint)) {
-        showMessage(kMissingPaintMessage, kBoxWarning);
+        showMessage(kMessageNoScreenSaverPaint, kBoxWarning);
         finishScreenSaver();
         return 1;
     }

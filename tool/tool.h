@@ -16,20 +16,6 @@
 
 namespace tavrelo {
 
-// The message-table entries the tool shows.
-enum ToolMessage : int {
-    kMessageNotAnIcon = 4,
-    kMessageIconLine = 15,
-    kMessageIconInformation = 16,
-    kMessageNotAnImage = 18,
-    kMessagePropertiesInformation = 20,
-    kMessageNotALauncher = 21,
-    kMessageNoTarget = 23,
-    kMessageNoSource = 24,
-    kMessageAlreadyOpen = 25,
-    kMessageSummary = 27,
-};
-
 // Exit statuses: every requested write done, something requested not done, usage error.
 inline constexpr int kToolSucceeded = 0;
 inline constexpr int kToolFailed = 1;
