@@ -57,6 +57,16 @@ struct GdiObjectPolicy { // bitmaps, brushes, pens (HGDIOBJ), not selected into 
     static constexpr Type invalid() noexcept { return nullptr; }
     static void close(Type handle) noexcept;
 };
+struct HeldMutexPolicy { // a mutex this thread owns: released, then closed
+    using Type = void*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type handle) noexcept;
+};
+struct OpenSecurityPolicy { // security attributes built by openToAllSecurity
+    using Type = void*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type attributes) noexcept;
+};
 struct FindSearchPolicy { // a FindFirstFileW search, INVALID_HANDLE_VALUE-invalid
     using Type = void*;
     static Type invalid() noexcept { return reinterpret_cast<Type>(static_cast<long long>(-1)); }
@@ -79,5 +89,7 @@ using MenuHandle = UniqueHandle<MenuPolicy>;
 using GdiObject = UniqueHandle<GdiObjectPolicy>;
 using MemoryDc = UniqueHandle<MemoryDcPolicy>;
 using FindSearch = UniqueHandle<FindSearchPolicy>;
+using HeldMutex = UniqueHandle<HeldMutexPolicy>;
+using OpenSecurity = UniqueHandle<OpenSecurityPolicy>;
 
 } // namespace tavrelo

@@ -19,6 +19,12 @@ void FileHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { Clos
 void LocalMemoryPolicy::close(Type memory) noexcept { keepingLastError([&] { LocalFree(memory); }); }
 void RegistryKeyPolicy::close(Type handle) noexcept { keepingLastError([&] { RegCloseKey(handle); }); }
 void ServiceHandlePolicy::close(Type handle) noexcept { keepingLastError([&] { CloseServiceHandle(handle); }); }
+void HeldMutexPolicy::close(Type handle) noexcept {
+    keepingLastError([&] {
+        ReleaseMutex(handle);
+        CloseHandle(handle);
+    });
+}
 void FindSearchPolicy::close(Type handle) noexcept { keepingLastError([&] { FindClose(handle); }); }
 void ModulePolicy::close(Type handle) noexcept { keepingLastError([&] { FreeLibrary(handle); }); }
 void IconPolicy::close(Type handle) noexcept { keepingLastError([&] { DestroyIcon(handle); }); }

@@ -8,29 +8,27 @@ namespace tavrelo {
 namespace {
 constexpr wchar_t kScreenSaverMutex[] = L"Tavrelo_SCR_Mutex";
 
-struct OpenSecurity {
-    SECURITY_ATTRIBUTES attributes;
+struct SecurityBlock {
+    SECURITY_ATTRIBUTES attributes; // first: the block's address is the attributes'
     SECURITY_DESCRIPTOR descriptor;
 };
 } // namespace
 
-void* openToAllSecurity() noexcept {
-    auto* block = static_cast<OpenSecurity*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(OpenSecurity)));
-    if (!block) return nullptr;
+OpenSecurity openToAllSecurity() noexcept {
+    // The attributes open the block: the block is freed through them.
+    OpenSecurity owned(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SecurityBlock)));
+    auto* block = static_cast<SecurityBlock*>(owned.get());
+    if (!block) return owned;
     if (!InitializeSecurityDescriptor(&block->descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&block->descriptor, TRUE, nullptr, FALSE)) {
-        HeapFree(GetProcessHeap(), 0, block);
-        return nullptr;
-    }
+        !SetSecurityDescriptorDacl(&block->descriptor, TRUE, nullptr, FALSE))
+        return OpenSecurity();
     block->attributes.nLength = sizeof(SECURITY_ATTRIBUTES);
     block->attributes.lpSecurityDescriptor = &block->descriptor;
     block->attributes.bInheritHandle = TRUE;
-    return &block->attributes;
+    return owned;
 }
 
-void freeSecurity(void* attributes) noexcept {
-    if (attributes) HeapFree(GetProcessHeap(), 0, attributes); // the attributes open the block
-}
+void OpenSecurityPolicy::close(Type attributes) noexcept { HeapFree(GetProcessHeap(), 0, attributes); }
 
 bool enableShutdownPrivilege() noexcept {
     KernelHandle token;
@@ -47,12 +45,6 @@ bool screenSaverMutexExists() noexcept {
     return mutex.valid();
 }
 
-void* createScreenSaverMutex() noexcept { return CreateMutexW(nullptr, TRUE, kScreenSaverMutex); }
-
-void releaseMutex(void* mutex) noexcept {
-    if (!mutex) return;
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-}
+HeldMutex createScreenSaverMutex() noexcept { return HeldMutex(CreateMutexW(nullptr, TRUE, kScreenSaverMutex)); }
 
 } // namespace tavrelo

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace tavrelo {
@@ -71,14 +72,13 @@ struct VersionWord {
 [[nodiscard]] bool isVistaSP2OrLater() noexcept;
 
 // ---- Security, privileges, mutex. ------------------------------------------------------------
-// Security attributes whose DACL admits everyone, for objects every user must open. Owned by
-// the caller for the life of the object; null when a step fails. Release with freeSecurity.
-[[nodiscard]] void* openToAllSecurity() noexcept;
-void freeSecurity(void* attributes) noexcept;
+// Security attributes (a SECURITY_ATTRIBUTES) whose DACL admits everyone, for objects every user
+// must open; keep them for the life of the object. Empty when a step fails.
+[[nodiscard]] OpenSecurity openToAllSecurity() noexcept;
 [[nodiscard]] bool enableShutdownPrivilege() noexcept;
 [[nodiscard]] bool screenSaverMutexExists() noexcept;
-[[nodiscard]] void* createScreenSaverMutex() noexcept;
-void releaseMutex(void* mutex) noexcept;
+// The screen saver's named mutex, held by this thread until the handle goes.
+[[nodiscard]] HeldMutex createScreenSaverMutex() noexcept;
 
 // ---- Processes and the shell. ----------------------------------------------------------------
 [[nodiscard]] bool isProcessRunning(void* process) noexcept;

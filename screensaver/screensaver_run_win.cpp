@@ -136,7 +136,7 @@ BOOL CALLBACK countChild(HWND child, LPARAM parameter) {
 // Another screen saver put into the preview, or the dialog gone: this preview is over.
 DWORD WINAPI previewWatcher(void*) {
     while (screenSaverMutexExists() && !finishing.load()) Sleep(kWatchMs);
-    void* mutex = createScreenSaverMutex();
+    HeldMutex mutex = createScreenSaverMutex();
     mayPaint.store(true);
     for (;;) {
         Sleep(kWatchMs);
@@ -146,7 +146,7 @@ DWORD WINAPI previewWatcher(void*) {
         if (search.foreign || search.children == 0) break;
     }
     SetParent(window.load(), nullptr);
-    releaseMutex(mutex);
+    mutex.reset();
     finishScreenSaver();
     releaseJavaThread();
     return 0;

@@ -266,10 +266,10 @@ int oneInstance(const std::vector<Text>& args) {
 #ifdef _WIN32
 int squat(const std::vector<Text>& args) {
     const Text& name = args.at(0);
-    void* everybody = openToAllSecurity();
+    const OpenSecurity everybody = openToAllSecurity();
     HANDLE first =
         CreateNamedPipeW(wc(name), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                         PIPE_UNLIMITED_INSTANCES, 512, 512, 0, static_cast<SECURITY_ATTRIBUTES*>(everybody));
+                         PIPE_UNLIMITED_INSTANCES, 512, 512, 0, static_cast<SECURITY_ATTRIBUTES*>(everybody.get()));
     if (first == INVALID_HANDLE_VALUE) return 3;
     markReady(args.at(1));
     char buffer[1024];

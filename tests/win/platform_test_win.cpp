@@ -129,10 +129,10 @@ TEST(Privileges, SettingTheTimeToItselfLeavesTheClockAlone) {
 
 TEST(ScreenSaverMutex, ExistsOnlyWhileHeld) {
     EXPECT_FALSE(screenSaverMutexExists());
-    void* mutex = createScreenSaverMutex();
-    ASSERT_NE(mutex, nullptr);
+    HeldMutex mutex = createScreenSaverMutex();
+    ASSERT_TRUE(mutex);
     EXPECT_TRUE(screenSaverMutexExists());
-    releaseMutex(mutex);
+    mutex.reset();
     EXPECT_FALSE(screenSaverMutexExists());
 }
 
@@ -154,16 +154,15 @@ TEST(Environment, UserAndSystemRoot) {
 }
 
 TEST(SecurityAttributes, NullDaclDescriptorIsBuilt) {
-    void* attributes = openToAllSecurity();
-    ASSERT_NE(attributes, nullptr);
-    auto* sa = static_cast<SECURITY_ATTRIBUTES*>(attributes);
+    const OpenSecurity attributes = openToAllSecurity();
+    ASSERT_TRUE(attributes);
+    auto* sa = static_cast<SECURITY_ATTRIBUTES*>(attributes.get());
     EXPECT_EQ(sa->nLength, sizeof(SECURITY_ATTRIBUTES));
     BOOL present = FALSE, defaulted = FALSE;
     PACL dacl = reinterpret_cast<PACL>(1);
     ASSERT_TRUE(GetSecurityDescriptorDacl(sa->lpSecurityDescriptor, &present, &dacl, &defaulted));
     EXPECT_TRUE(present);
     EXPECT_EQ(dacl, nullptr);
-    freeSecurity(attributes);
 }
 
 } // namespace
