@@ -77,6 +77,9 @@ void restoreSession(TextView restoreName);
 // service (until the section is finished).
 void runElevatedRestartSections();
 void serveAdminSection();
+// Launch thread, before the VM's end: gives the threads that report an elevated copy's end a
+// short while to make their last call into Java.
+void awaitAdminSectionsEnd();
 
 // The console control handler of the system-event feature, installed once the VM exists.
 void installConsoleHandler();

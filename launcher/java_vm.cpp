@@ -169,6 +169,7 @@ void shutdownJavaVm(bool destroy) {
         detachJavaThread();
         awaitDesktopThreadEnd();
         awaitNativeThreadsEnd();
+        awaitAdminSectionsEnd();
         awaitSplashEnd();
         vm->DestroyJavaVM();
     }

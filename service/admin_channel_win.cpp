@@ -129,22 +129,35 @@ void closeChannel(AdminThreadChannel* channel) noexcept {
     if (stopPair(channel->pair)) delete channel;
 }
 
+// Closing threads that may still call Java; the launcher's end waits a moment for them.
+std::atomic<int> closingThreadsInJava{0};
+
 void closingThread(void* raw) {
     const Closing closing = *static_cast<Closing*>(raw);
     delete static_cast<Closing*>(raw);
     KernelHandle process(closing.process);
-    while (isProcessRunning(process.get()) && isApplicationAlive(true)) os::sleepMs(kPollMs);
+    constexpr unsigned kStepMs = 50; // the launcher's end is noticed within a step
+    for (unsigned waited = kPollMs; isProcessRunning(process.get()) && !os::launcherEnding(); waited += kStepMs) {
+        if (waited >= kPollMs) {
+            if (!isApplicationAlive(true)) break;
+            waited = 0;
+        }
+        os::sleepMs(kStepMs);
+    }
     if (closing.channel->started.load() != 0)
         callVoid(sectionManagement(), kSectionClosedAdminThread, closing.channel->number);
     // Done with Java before the join, which may take a while: the VM's end need not wait for it.
     releaseJavaThread();
+    closingThreadsInJava.fetch_sub(1);
     closeChannel(closing.channel);
 }
 
 // The closing thread gets a handle of its own to the copy, so the caller may wait on another.
 void startClosing(AdminThreadChannel* channel, HANDLE process) noexcept {
     auto* closing = new (std::nothrow) Closing{channel, process};
+    closingThreadsInJava.fetch_add(1);
     if (closing && startPipeThread(closingThread, closing)) return;
+    closingThreadsInJava.fetch_sub(1);
     delete closing;
     // No thread: end the pump now rather than leave it running for good.
     if (process) CloseHandle(process);
@@ -263,6 +276,13 @@ void serveAdminSection() {
     if (!received) return;
     JoinableThread section;
     if (section.start(sectionThread, nullptr)) section.join();
+}
+
+void awaitAdminSectionsEnd() {
+    // A closing thread tests the application's liveness every half second: after the application
+    // ended it makes its last call (sectionClosedAdminThread) within that time.
+    constexpr unsigned kEndWaitMs = 1000;
+    for (unsigned waited = 0; closingThreadsInJava.load() > 0 && waited < kEndWaitMs; waited += 20) os::sleepMs(20);
 }
 
 } // namespace tavrelo

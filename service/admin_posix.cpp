@@ -11,5 +11,6 @@ void bindAdminSections(const std::string&) {
 }
 void runElevatedRestartSections() {}
 void serveAdminSection() {}
+void awaitAdminSectionsEnd() {}
 
 } // namespace tavrelo
