@@ -108,6 +108,12 @@ void offerRuntimeInstallation(const Configuration& config);
 // The page offered when "URL_InstallJRE" is not configured.
 inline constexpr char16_t kDefaultDownloadPage[] = u"https://www.java.com/download/";
 
+// A runtime known only by its directory (`source` says how it was found, for the trace): it must
+// hold a VM library and meet `required` when that is given. Absent otherwise.
+[[nodiscard]] std::optional<FoundRuntime> qualifiedRuntime(const Text& home,
+                                                           const std::optional<RuntimeVersion>& required,
+                                                           const char* source);
+
 // ---- The runtime's files (platform specific) --------------------------------------------------
 
 // The system's own records of installed runtimes (the steps after the "jre" directories), each

@@ -29,6 +29,26 @@ std::vector<Text> listElements(TextView list) {
 
 } // namespace
 
+std::optional<FoundRuntime> qualifiedRuntime(const Text& home, const std::optional<RuntimeVersion>& required,
+                                             const char* source) {
+    if (home.empty() || !os::isDirectory(home)) {
+        trace("runtime: ", source, " ", home, ": refused, missing");
+        return std::nullopt;
+    }
+    if (!findVmLibrary(home)) {
+        trace("runtime: ", source, " ", home, ": refused, no VM library");
+        return std::nullopt;
+    }
+    const RuntimeVersion version = readRuntimeVersion(home);
+    if (required && !meetsMinimum(version, *required)) {
+        trace("runtime: ", source, " ", home, ": refused, version ", versionText(version), " is below ",
+              versionText(*required));
+        return std::nullopt;
+    }
+    trace("runtime: ", source, " ", home, ": taken, version ", versionText(version));
+    return FoundRuntime{home, version};
+}
+
 std::optional<FoundRuntime> locateRuntime(TextView launcherDirectory, const Configuration& config,
                                           const RuntimeRegistry& registry) {
     // The slot was expanded and resolved when it was read; unescaping it a second time would

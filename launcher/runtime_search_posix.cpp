@@ -12,27 +12,6 @@ namespace {
 
 constexpr char16_t kDistributionDefault[] = u"/usr/lib/jvm/default-java";
 
-// A runtime known only by its directory must hold a VM library and be recent enough.
-std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required,
-                                      const char* source) {
-    if (home.empty() || !os::isDirectory(home)) {
-        trace("runtime: ", source, " ", home, ": refused, missing");
-        return std::nullopt;
-    }
-    if (!findVmLibrary(home)) {
-        trace("runtime: ", source, " ", home, ": refused, no VM library");
-        return std::nullopt;
-    }
-    const RuntimeVersion version = readRuntimeVersion(home);
-    if (required && !meetsMinimum(version, *required)) {
-        trace("runtime: ", source, " ", home, ": refused, version ", versionText(version), " is below ",
-              versionText(*required));
-        return std::nullopt;
-    }
-    trace("runtime: ", source, " ", home, ": taken, version ", versionText(version));
-    return FoundRuntime{home, version};
-}
-
 // The runtime around the first "java" on PATH that has one: two levels above the program itself,
 // links resolved (distributions reach it through /usr/bin and the alternatives links).
 std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& required) {
@@ -49,7 +28,7 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
             const std::string program = toUtf8(directory) + "/java";
             char resolved[PATH_MAX];
             if (::access(program.c_str(), X_OK) == 0 && ::realpath(program.c_str(), resolved))
-                if (auto found = qualified(binaryDirectoryOf(fromUtf8(resolved)), required, "java on PATH"))
+                if (auto found = qualifiedRuntime(binaryDirectoryOf(fromUtf8(resolved)), required, "java on PATH"))
                     return found;
         }
         if (cut == TextView::npos) return std::nullopt;
@@ -61,12 +40,12 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
 
 std::optional<FoundRuntime> locateSystemRuntime(const std::optional<RuntimeVersion>& required, const RuntimeRegistry&) {
     if (const auto javaHome = os::environmentValue(u"JAVA_HOME")) {
-        if (auto found = qualified(*javaHome, required, "JAVA_HOME")) return found;
+        if (auto found = qualifiedRuntime(*javaHome, required, "JAVA_HOME")) return found;
     } else {
         trace("runtime: JAVA_HOME is not set");
     }
     if (auto found = fromPath(required)) return found;
-    return qualified(kDistributionDefault, required, "the distribution's default");
+    return qualifiedRuntime(kDistributionDefault, required, "the distribution's default");
 }
 
 RuntimeVersion readRuntimeVersion(TextView home) { return releaseFileVersion(home); }

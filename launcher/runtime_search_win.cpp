@@ -78,27 +78,6 @@ std::optional<FoundRuntime> fromProduct(HKEY root, const Text& base, const Produ
     return homeOfVersion(root, key, *current);
 }
 
-// A runtime known only by its directory: it must hold a VM library and be recent enough.
-std::optional<FoundRuntime> qualified(const Text& home, const std::optional<RuntimeVersion>& required,
-                                      const char* source) {
-    if (home.empty() || !os::isDirectory(home)) {
-        trace("runtime: ", source, " ", home, ": refused, missing");
-        return std::nullopt;
-    }
-    if (!findVmLibrary(home)) {
-        trace("runtime: ", source, " ", home, ": refused, no VM library");
-        return std::nullopt;
-    }
-    const RuntimeVersion version = readRuntimeVersion(home);
-    if (!acceptable(version, required)) {
-        trace("runtime: ", source, " ", home, ": refused, version ", versionText(version), " is below ",
-              versionText(*required));
-        return std::nullopt;
-    }
-    trace("runtime: ", source, " ", home, ": taken, version ", versionText(version));
-    return FoundRuntime{home, version};
-}
-
 // The file a path finally names, links (such as the installers' "javapath") resolved.
 Text finalPath(const Text& path) {
     HANDLE file = CreateFileW(wc(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -130,7 +109,7 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
             const Text program = directory + u"\\java.exe";
             // The system directory's java.exe of old installers has no runtime around it: go on.
             if (os::pathExists(program))
-                if (auto found = qualified(binaryDirectoryOf(finalPath(program)), required, "java.exe on PATH"))
+                if (auto found = qualifiedRuntime(binaryDirectoryOf(finalPath(program)), required, "java.exe on PATH"))
                     return found;
         }
         if (cut == TextView::npos) return std::nullopt;
@@ -146,7 +125,7 @@ std::optional<FoundRuntime> locateSystemRuntime(const std::optional<RuntimeVersi
     for (const Product& product : kProducts)
         if (auto found = fromProduct(root, registry.base, product, required)) return found;
     if (const auto javaHome = os::environmentValue(u"JAVA_HOME")) {
-        if (auto found = qualified(expandReferences(*javaHome), required, "JAVA_HOME")) return found;
+        if (auto found = qualifiedRuntime(expandReferences(*javaHome), required, "JAVA_HOME")) return found;
     } else {
         trace("runtime: JAVA_HOME is not set");
     }
