@@ -62,9 +62,7 @@ class demo.App
 
     // The system's own host runs the same opening.
     ASSERT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>((dir.app.dir / u"jre/standin.log").c_str())));
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_EQ(dir.host(Text(reinterpret_cast<const char16_t*>(system)) + u"\\control.exe").exitCode, 0u);
+    EXPECT_EQ(dir.host(systemFile(u"control.exe")).exitCode, 0u);
     EXPECT_EQ(dir.app.calls("demo.App.cplOpen"), 1u) << dir.app.log().text();
     EXPECT_TRUE(dir.app.log().has("destroy"));
 }
@@ -96,11 +94,9 @@ TEST(AppletEndToEnd, TheControlPanelListsARegisteredAppletAndItsCloseEndsTheVm) 
     AppletDirectory dir("class demo.App\n  method main ([Ljava/lang/String;)V\n", u"", u"");
     ASSERT_EQ(dir.app.run(u"-installCPL").exitCode, 1u);
     ASSERT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>((dir.app.dir / u"jre/standin.log").c_str())));
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    std::wstring command = std::wstring(system) + L"\\control.exe";
+    std::wstring command(reinterpret_cast<const wchar_t*>(systemFile(u"control.exe").c_str()));
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     HWND panel = nullptr;
     EXPECT_TRUE(tavrelo::test::waitUntil(

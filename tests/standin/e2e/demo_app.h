@@ -14,6 +14,10 @@
 
 namespace tavrelo::standin::test {
 
+// The applets' registry key, and a file of the system directory (System32).
+inline constexpr wchar_t kCplsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
+[[nodiscard]] Text systemFile(TextView name);
+
 class DemoApp {
   public:
     // `properties` follows the MainClass line ("\r\n"-separated).

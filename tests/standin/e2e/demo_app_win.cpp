@@ -50,4 +50,10 @@ HWND DemoApp::window(const wchar_t* windowClass, unsigned timeoutMs) const {
     return found;
 }
 
+Text systemFile(TextView name) {
+    wchar_t directory[MAX_PATH] = {};
+    GetSystemDirectoryW(directory, MAX_PATH);
+    return Text(reinterpret_cast<const char16_t*>(directory)) + u"\\" + Text(name);
+}
+
 } // namespace tavrelo::standin::test

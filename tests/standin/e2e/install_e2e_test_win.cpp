@@ -15,7 +15,6 @@
 namespace tavrelo::standin::test {
 namespace {
 
-constexpr wchar_t kCpls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
 constexpr wchar_t kCategoryKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\System.ControlPanel.Category";
 constexpr wchar_t kXpKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended "
@@ -53,11 +52,6 @@ Text fileText(TextView file, int id, bool string) {
     return text;
 }
 
-Text systemFile(TextView name) {
-    wchar_t directory[MAX_PATH] = {};
-    GetSystemDirectoryW(directory, MAX_PATH);
-    return Text(tc(directory)) + u"\\" + Text(name);
-}
 
 TEST(ScreenSaverInstallEndToEnd, TheInstalledCopyRunsBesideItsApplicationAndAskedRemovalDeletesIt) {
     Installation app(R"(
@@ -152,7 +146,7 @@ class demo.App
         EXPECT_EQ(app.run(u"-installCPL").exitCode, 1u);
         wchar_t value[512] = {};
         DWORD size = sizeof value;
-        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplRegister applet", RRF_RT_REG_SZ, nullptr, value, &size),
+        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplRegister applet", RRF_RT_REG_SZ, nullptr, value, &size),
                   ERROR_SUCCESS);
         EXPECT_EQ(Text(tc(value)), applet);
         DWORD type = 0;
@@ -169,7 +163,7 @@ class demo.App
         EXPECT_EQ(fileText(applet, kBinAppletCategory, false), u"7");
 
         EXPECT_EQ(app.run(u"-deleteCPL").exitCode, 0u);
-        EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplRegister applet", RRF_RT_ANY, nullptr, nullptr, nullptr),
+        EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplRegister applet", RRF_RT_ANY, nullptr, nullptr, nullptr),
                   ERROR_SUCCESS);
         EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, c.key, wc(applet), RRF_RT_ANY, nullptr, nullptr, nullptr),
                   ERROR_SUCCESS);
@@ -185,7 +179,7 @@ TEST(AppletRegistrationEndToEnd, TheQuestionsOrTheApplicationsAnswersDecide) {
     Installation asked("class demo.App\n  method main ([Ljava/lang/String;)V\n", u"TavCplAsked", u".cpl");
     const Text applet = asked.app.dir / u"TavCplAsked.cpl";
     const auto registered = [](const wchar_t* name) {
-        return RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, name, RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        return RegGetValueW(HKEY_LOCAL_MACHINE, kCplsKey, name, RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     };
     BoxDriver declined({kIdNo}), agreed({kIdYes}), removal({kIdYes});
     EXPECT_EQ(asked.run(u"", &declined).exitCode, 0u);
@@ -221,8 +215,8 @@ class demo.App
     EXPECT_TRUE(none.boxes().empty());
     EXPECT_EQ(answering.run(u"-deleteCPL").exitCode, 0u);
     EXPECT_FALSE(registered(L"TavCplAnswers"));
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplAsked");
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplAnswers");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplAsked");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplAnswers");
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "demo_app.h"
 #include "harness/process.h"
 #include "harness/standin.h"
 #include "natives/natives.h"
@@ -343,19 +344,13 @@ class demo.App
   method cplGetInfo ()[Ljava/lang/String;
     return ["TavCplLink applet"]
 )";
-constexpr wchar_t kCpls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
 
-Text installedSaver() {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    return Text(tc(system)) + u"\\TavScrLink.scr";
-}
 
 // The applet's Cpls value, empty when it is not registered.
 std::string registeredApplet() {
     wchar_t value[1024] = {};
     DWORD size = sizeof value;
-    RegGetValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplLink applet", RRF_RT_REG_SZ, nullptr, value, &size);
+    RegGetValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplLink applet", RRF_RT_REG_SZ, nullptr, value, &size);
     return toUtf8(tc(value));
 }
 
@@ -366,8 +361,8 @@ TEST(ShortcutsEndToEnd, ScreenSaverAndAppletShortcutsInstallConfigureAndRemove) 
         Leftovers() { clear(); }
         ~Leftovers() { clear(); }
         static void clear() {
-            DeleteFileW(wc(installedSaver()));
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCpls, L"TavCplLink applet");
+            DeleteFileW(wc(systemFile(u"TavScrLink.scr")));
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCplsKey, L"TavCplLink applet");
         }
     } leftovers;
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -394,11 +389,11 @@ TEST(ShortcutsEndToEnd, ScreenSaverAndAppletShortcutsInstallConfigureAndRemove) 
     auto saver = createLinks(u"TavScrLink", {"config", "install", "delete"});
     EXPECT_EQ(runLink(saver["install"]), 1u);
     std::string source, copy;
-    EXPECT_TRUE(os::readFile(dir / u"TavScrLink.scr", source) && os::readFile(installedSaver(), copy) && copy == source);
+    EXPECT_TRUE(os::readFile(dir / u"TavScrLink.scr", source) && os::readFile(systemFile(u"TavScrLink.scr"), copy) && copy == source);
     EXPECT_EQ(runLink(saver["config"]), 1u);
     EXPECT_EQ(log().find("call", "demo.App.scrsvOpenConfig").size(), 1u) << log().text();
     EXPECT_EQ(runLink(saver["delete"]), 1u);
-    EXPECT_FALSE(os::pathExists(installedSaver()));
+    EXPECT_FALSE(os::pathExists(systemFile(u"TavScrLink.scr")));
 
     auto applet = createLinks(u"TavCplLink", {"install", "delete"});
     EXPECT_EQ(runLink(applet["install"]), 1u);
