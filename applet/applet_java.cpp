@@ -25,14 +25,14 @@ bool controlPanelDefines(int slot) noexcept { return isDefined(controlPanel, slo
 ControlPanelInfo readControlPanelInfo() noexcept {
     try {
         const bool defined = controlPanelDefines(kCplGetInfo);
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(controlPanel, kCplGetInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(controlPanel, kCplGetInfo));
         if (!array) return controlPanelInfoFrom(defined, std::nullopt);
         std::vector<std::optional<Text>> elements;
         const jsize count = arrayLength(array.get());
         for (jsize i = 0; i < count && i < 3; ++i) {
-            LocalRef<jstring> element(static_cast<jstring>(arrayElement(array.get(), i)));
+            const LocalRef<jstring> element = localAs<jstring>(arrayElement(array.get(), i));
             if (element)
-                elements.emplace_back(fromJavaString(element.release()));
+                elements.emplace_back(fromJavaString(element.get()));
             else
                 elements.emplace_back(std::nullopt);
         }

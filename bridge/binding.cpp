@@ -8,16 +8,15 @@ bool validSlot(const FeatureInterface& record, int slot) noexcept {
     return slot >= 0 && slot < record.count && slot < kMaxFeatureSlots;
 }
 
-// The static method in `className`: the class's local reference when the method is there.
-jclass classWithMethod(JNIEnv* env, const char* className, const char* method, const char* signature,
-                       jmethodID& found) noexcept {
-    jclass owner = findJavaClass(className);
-    if (!owner) return nullptr;
-    found = env->GetStaticMethodID(owner, method, signature);
+// The static method in `className`: the class when the method is there.
+LocalRef<jclass> classWithMethod(JNIEnv* env, const char* className, const char* method, const char* signature,
+                                 jmethodID& found) noexcept {
+    LocalRef<jclass> owner = findJavaClass(className);
+    if (!owner) return {};
+    found = env->GetStaticMethodID(owner.get(), method, signature);
     clearJavaException(env);
-    if (found) return owner;
-    env->DeleteLocalRef(owner);
-    return nullptr;
+    if (!found) owner.reset();
+    return owner;
 }
 
 } // namespace
@@ -32,7 +31,7 @@ int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const 
     if (!env || !mainClass) return 0;
 
     jmethodID found = nullptr;
-    jclass owner = nullptr;
+    LocalRef<jclass> owner;
     if (record.name) {
         const std::string companion = std::string(mainClass) + "_" + record.name;
         owner = classWithMethod(env, companion.c_str(), method, signature, found);
@@ -40,8 +39,7 @@ int bindMethod(FeatureInterface& record, const char* mainClass, int slot, const 
     if (!owner) owner = classWithMethod(env, mainClass, method, signature, found);
     if (!owner) return 0;
     // Bound classes are used from any thread for the life of the process.
-    entry.owner = static_cast<jclass>(env->NewGlobalRef(owner));
-    env->DeleteLocalRef(owner);
+    entry.owner = static_cast<jclass>(env->NewGlobalRef(owner.get()));
     entry.method = entry.owner ? found : nullptr;
     return entry.method ? 1 : 0;
 }

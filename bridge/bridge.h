@@ -66,6 +66,7 @@ template <class T> class LocalRef {
 
     [[nodiscard]] T get() const noexcept { return ref_; }
     explicit operator bool() const noexcept { return ref_ != nullptr; }
+    friend bool operator==(const LocalRef& ref, std::nullptr_t) noexcept { return ref.ref_ == nullptr; }
     [[nodiscard]] T release() noexcept { return std::exchange(ref_, nullptr); }
     void reset(T ref = nullptr) noexcept {
         const T old = std::exchange(ref_, ref);
@@ -76,6 +77,11 @@ template <class T> class LocalRef {
   private:
     T ref_ = nullptr;
 };
+
+// The same reference as a narrower JNI type (a string or an array the call is known to return).
+template <class To, class From> [[nodiscard]] LocalRef<To> localAs(LocalRef<From>&& from) noexcept {
+    return LocalRef<To>(static_cast<To>(from.release()));
+}
 
 // ---- Main class -------------------------------------------------------------------------------
 
@@ -117,13 +123,12 @@ int bindNative(FeatureInterface& record, const char* mainClass, int slot, const 
 
 // Calls the bound static method of `slot` with the arguments of its signature, in order (as
 // JNI's variadic calls take them: booleans, bytes, chars and shorts as int, floats as double).
-// Not defined, or the method threw: null / false / 0 / nothing. The caller owns a returned
-// object's local reference.
-jobject callObject(const FeatureInterface& record, int slot, ...) noexcept;
+// Not defined, or the method threw: null / false / 0 / nothing.
+LocalRef<jobject> callObject(const FeatureInterface& record, int slot, ...) noexcept;
 jboolean callBoolean(const FeatureInterface& record, int slot, ...) noexcept;
 jint callInt(const FeatureInterface& record, int slot, ...) noexcept;
 void callVoid(const FeatureInterface& record, int slot, ...) noexcept;
-jobject callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
+LocalRef<jobject> callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
 jboolean callBooleanV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
 jint callIntV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
 void callVoidV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
@@ -135,9 +140,8 @@ bool callBooleanOrAsk(const FeatureInterface& record, int slot, int message) noe
 
 // FindClass with dots turned into slashes (names are cut at 1,023 bytes). When it fails and
 // `message` is kMessageMainClassMissing or kMessageClassMissing, that message is shown with the
-// name (the main class named "Tavrelo" shows the rename message instead). The caller owns the
-// local reference.
-[[nodiscard]] jclass findJavaClass(const char* name, MessageNumber message = kNoMessage) noexcept;
+// name (the main class named "Tavrelo" shows the rename message instead).
+[[nodiscard]] LocalRef<jclass> findJavaClass(const char* name, MessageNumber message = kNoMessage) noexcept;
 
 // Static call when `object` is null, else an instance call on it; the method is looked up in
 // `className`. `parameters` is the inside of the signature's parentheses (null: none).
@@ -147,34 +151,35 @@ void callMethodVoid(const char* className, jobject object, const char* method, c
 jboolean callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
                            ...) noexcept;
 jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
-jobject callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
-                         const char* parameters, ...) noexcept;
+LocalRef<jobject> callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
+                                   const char* parameters, ...) noexcept;
 // A new instance through the constructor "(%s)V".
-jobject newObject(const char* className, const char* parameters, ...) noexcept;
+LocalRef<jobject> newObject(const char* className, const char* parameters, ...) noexcept;
 // The signatures these calls build; empty when one does not fit 1,023 bytes.
 [[nodiscard]] std::string methodSignature(const char* parameters, const char* result);
 [[nodiscard]] std::string objectMethodSignature(const char* parameters, const char* resultClass);
 
 // ---- Conversions ------------------------------------------------------------------------------
-// Every result object is a local reference the caller owns (null on failure).
+// Every result object is a local reference the caller owns (null on failure); a native method
+// hands one to Java with release(). Arguments are borrowed: the caller keeps its references.
 
-[[nodiscard]] jstring toJavaString(TextView text) noexcept;
-[[nodiscard]] jstring toJavaStringUtf(const char* text) noexcept; // modified UTF-8
-// The string's characters; the reference is deleted here. Empty for null.
+[[nodiscard]] LocalRef<jstring> toJavaString(TextView text) noexcept;
+[[nodiscard]] LocalRef<jstring> toJavaStringUtf(const char* text) noexcept; // modified UTF-8
+// The string's characters. Empty for null.
 [[nodiscard]] Text fromJavaString(jstring string);
-// The string's (modified) UTF-8 bytes; the caller keeps its reference. Empty for null.
+// The string's (modified) UTF-8 bytes. Empty for null.
 [[nodiscard]] std::string fromJavaStringUtf(jstring string);
 // A String[] of the texts. With `unquote`, a text that begins with a double quote loses it and
 // a double quote at its end. A text that cannot be converted leaves its element null.
-[[nodiscard]] jobjectArray toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept;
+[[nodiscard]] LocalRef<jobjectArray> toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept;
 // The elements as one line for another process's command line (quoteArgumentLine): the line
 // parses back into the same strings, empty ones included; null elements are left out.
 [[nodiscard]] Text fromJavaStringArrayToLine(jobjectArray array);
-[[nodiscard]] jintArray toJavaIntArray(const jint* values, std::size_t count) noexcept;
-[[nodiscard]] jbyteArray toJavaByteArray(const void* bytes, std::size_t count) noexcept;
+[[nodiscard]] LocalRef<jintArray> toJavaIntArray(const jint* values, std::size_t count) noexcept;
+[[nodiscard]] LocalRef<jbyteArray> toJavaByteArray(const void* bytes, std::size_t count) noexcept;
 [[nodiscard]] jsize arrayLength(jarray array) noexcept;
-// A local reference to element `index`, null outside the array.
-[[nodiscard]] jobject arrayElement(jobjectArray array, jsize index) noexcept;
+// Element `index`, null outside the array.
+[[nodiscard]] LocalRef<jobject> arrayElement(jobjectArray array, jsize index) noexcept;
 
 // An array's elements while the object lives; released without copying back (JNI_ABORT).
 template <class Element, class Array> class JavaArrayElements {

@@ -10,26 +10,24 @@ namespace {
 bool fitsJava(std::size_t count) noexcept { return count <= static_cast<std::size_t>(INT_MAX); }
 
 // Takes a freshly created local reference, or nothing when the call left an exception.
-template <class T> T checked(JNIEnv* env, T created) noexcept {
-    if (clearJavaException(env) && created) {
-        env->DeleteLocalRef(created);
-        return nullptr;
-    }
-    return created;
+template <class T> LocalRef<T> checked(JNIEnv* env, T created) noexcept {
+    LocalRef<T> owned(created);
+    if (clearJavaException(env)) owned.reset();
+    return owned;
 }
 
 } // namespace
 
-jstring toJavaString(TextView text) noexcept {
+LocalRef<jstring> toJavaString(TextView text) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !fitsJava(text.size())) return nullptr;
+    if (!env || !fitsJava(text.size())) return {};
     static_assert(sizeof(jchar) == sizeof(char16_t), "Java characters are UTF-16 units");
     return checked(env, env->NewString(reinterpret_cast<const jchar*>(text.data()), static_cast<jsize>(text.size())));
 }
 
-jstring toJavaStringUtf(const char* text) noexcept {
+LocalRef<jstring> toJavaStringUtf(const char* text) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !text) return nullptr;
+    if (!env || !text) return {};
     return checked(env, env->NewStringUTF(text));
 }
 
@@ -44,7 +42,6 @@ Text fromJavaString(jstring string) {
         env->ReleaseStringChars(string, chars);
     }
     clearJavaException(env);
-    env->DeleteLocalRef(string);
     return text;
 }
 
@@ -60,23 +57,23 @@ std::string fromJavaStringUtf(jstring string) {
     return text;
 }
 
-jobjectArray toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept {
+LocalRef<jobjectArray> toJavaStringArray(const std::vector<Text>& texts, bool unquote) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !fitsJava(texts.size())) return nullptr;
-    LocalRef<jclass> stringClass(findJavaClass("java/lang/String"));
-    if (!stringClass) return nullptr;
-    jobjectArray array =
+    if (!env || !fitsJava(texts.size())) return {};
+    const LocalRef<jclass> stringClass = findJavaClass("java/lang/String");
+    if (!stringClass) return {};
+    LocalRef<jobjectArray> array =
         checked(env, env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass.get(), nullptr));
-    if (!array) return nullptr;
+    if (!array) return {};
     for (std::size_t i = 0; i < texts.size(); ++i) {
         TextView text = texts[i];
         if (unquote && !text.empty() && text.front() == u'"') {
             text.remove_prefix(1);
             if (!text.empty() && text.back() == u'"') text.remove_suffix(1);
         }
-        LocalRef<jstring> element(toJavaString(text));
+        const LocalRef<jstring> element = toJavaString(text);
         if (!element) continue;
-        env->SetObjectArrayElement(array, static_cast<jsize>(i), element.get());
+        env->SetObjectArrayElement(array.get(), static_cast<jsize>(i), element.get());
         clearJavaException(env);
     }
     return array;
@@ -86,30 +83,29 @@ Text fromJavaStringArrayToLine(jobjectArray array) {
     const jsize count = arrayLength(array);
     std::vector<Text> texts;
     for (jsize i = 0; i < count; ++i) {
-        LocalRef<jobject> element(arrayElement(array, i));
-        // fromJavaString deletes the reference it is given.
-        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.release())));
+        const LocalRef<jobject> element = arrayElement(array, i);
+        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.get())));
     }
     return quoteArgumentLine(texts);
 }
 
-jintArray toJavaIntArray(const jint* values, std::size_t count) noexcept {
+LocalRef<jintArray> toJavaIntArray(const jint* values, std::size_t count) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !fitsJava(count) || (!values && count)) return nullptr;
-    jintArray array = checked(env, env->NewIntArray(static_cast<jsize>(count)));
+    if (!env || !fitsJava(count) || (!values && count)) return {};
+    LocalRef<jintArray> array = checked(env, env->NewIntArray(static_cast<jsize>(count)));
     if (array && count) {
-        env->SetIntArrayRegion(array, 0, static_cast<jsize>(count), values);
+        env->SetIntArrayRegion(array.get(), 0, static_cast<jsize>(count), values);
         clearJavaException(env);
     }
     return array;
 }
 
-jbyteArray toJavaByteArray(const void* bytes, std::size_t count) noexcept {
+LocalRef<jbyteArray> toJavaByteArray(const void* bytes, std::size_t count) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !fitsJava(count) || (!bytes && count)) return nullptr;
-    jbyteArray array = checked(env, env->NewByteArray(static_cast<jsize>(count)));
+    if (!env || !fitsJava(count) || (!bytes && count)) return {};
+    LocalRef<jbyteArray> array = checked(env, env->NewByteArray(static_cast<jsize>(count)));
     if (array && count) {
-        env->SetByteArrayRegion(array, 0, static_cast<jsize>(count), static_cast<const jbyte*>(bytes));
+        env->SetByteArrayRegion(array.get(), 0, static_cast<jsize>(count), static_cast<const jbyte*>(bytes));
         clearJavaException(env);
     }
     return array;
@@ -123,8 +119,8 @@ jsize arrayLength(jarray array) noexcept {
     return length < 0 ? 0 : length;
 }
 
-jobject arrayElement(jobjectArray array, jsize index) noexcept {
-    if (index < 0 || index >= arrayLength(array)) return nullptr;
+LocalRef<jobject> arrayElement(jobjectArray array, jsize index) noexcept {
+    if (index < 0 || index >= arrayLength(array)) return {};
     JNIEnv* env = javaEnv();
     return checked(env, env->GetObjectArrayElement(array, index));
 }

@@ -19,14 +19,11 @@ Bound bound(const FeatureInterface& record, int slot) noexcept {
 
 } // namespace
 
-jobject callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept {
+LocalRef<jobject> callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept {
     const Bound call = bound(record, slot);
-    if (!call) return nullptr;
-    jobject result = call.env->CallStaticObjectMethodV(call.method->owner, call.method->method, arguments);
-    if (clearJavaException(call.env) && result) {
-        call.env->DeleteLocalRef(result);
-        result = nullptr;
-    }
+    if (!call) return {};
+    LocalRef<jobject> result(call.env->CallStaticObjectMethodV(call.method->owner, call.method->method, arguments));
+    if (clearJavaException(call.env)) result.reset();
     return result;
 }
 
@@ -53,10 +50,10 @@ void callVoidV(const FeatureInterface& record, int slot, va_list arguments) noex
     clearJavaException(call.env);
 }
 
-jobject callObject(const FeatureInterface& record, int slot, ...) noexcept {
+LocalRef<jobject> callObject(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
-    jobject result = callObjectV(record, slot, arguments);
+    LocalRef<jobject> result = callObjectV(record, slot, arguments);
     va_end(arguments);
     return result;
 }

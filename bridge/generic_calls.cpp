@@ -32,7 +32,7 @@ bool resolve(Target& target, const char* className, bool instance, const char* m
     if (!className || !method || signature.empty()) return false;
     target.env = javaEnv();
     if (!target.env) return false;
-    target.owner.reset(findJavaClass(className));
+    target.owner = findJavaClass(className);
     if (!target.owner) return false;
     target.method = instance ? target.env->GetMethodID(target.owner.get(), method, signature.c_str())
                              : target.env->GetStaticMethodID(target.owner.get(), method, signature.c_str());
@@ -51,15 +51,16 @@ std::string fitted(std::string signature) { return signature.size() < kNameBytes
 
 } // namespace
 
-jclass findJavaClass(const char* name, MessageNumber message) noexcept {
-    if (!name) return nullptr;
+LocalRef<jclass> findJavaClass(const char* name, MessageNumber message) noexcept {
+    if (!name) return {};
     JNIEnv* env = javaEnv();
-    if (!env) return nullptr;
+    if (!env) return {};
     char buffer[kNameBytes];
     std::size_t length = 0;
-    for (; name[length] && length < kNameBytes - 1; ++length) buffer[length] = name[length] == '.' ? '/' : name[length];
+    for (; name[length] && length < kNameBytes - 1; ++length)
+        buffer[length] = name[length] == '.' ? '/' : name[length];
     buffer[length] = '\0';
-    jclass found = env->FindClass(buffer);
+    LocalRef<jclass> found(env->FindClass(buffer));
     clearJavaException(env);
     if (!found && (message == kMessageMainClassMissing || message == kMessageClassMissing)) {
         try {
@@ -136,45 +137,43 @@ jint callMethodInt(const char* className, jobject object, const char* method, co
     }
 }
 
-jobject callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
-                         const char* parameters, ...) noexcept {
+LocalRef<jobject> callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
+                                   const char* parameters, ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, object != nullptr, method, objectMethodSignature(parameters, resultClass)))
-            return nullptr;
+            return {};
         va_list arguments;
         va_start(arguments, parameters);
-        jobject result = object ? target.env->CallObjectMethodV(object, target.method, arguments)
-                                : target.env->CallStaticObjectMethodV(target.owner.get(), target.method, arguments);
+        LocalRef<jobject> result(
+            object ? target.env->CallObjectMethodV(object, target.method, arguments)
+                   : target.env->CallStaticObjectMethodV(target.owner.get(), target.method, arguments));
         va_end(arguments);
-        if (clearJavaException(target.env) && result) {
-            target.env->DeleteLocalRef(result);
-            result = nullptr;
-        }
+        if (clearJavaException(target.env)) result.reset();
         return result;
     } catch (...) {
-        return nullptr;
+        return {};
     }
 }
 
-jobject newObject(const char* className, const char* parameters, ...) noexcept {
+LocalRef<jobject> newObject(const char* className, const char* parameters, ...) noexcept {
     try {
         Target target;
-        if (!resolve(target, className, true, "<init>", methodSignature(parameters, "V"))) return nullptr;
+        if (!resolve(target, className, true, "<init>", methodSignature(parameters, "V"))) return {};
         // When the constructor throws, the VM keeps a local reference to the object it had
         // allocated, and gives the caller none to delete: a frame of its own lets it go.
         if (target.env->PushLocalFrame(1) != JNI_OK) {
             clearJavaException(target.env);
-            return nullptr;
+            return {};
         }
         va_list arguments;
         va_start(arguments, parameters);
         jobject result = target.env->NewObjectV(target.owner.get(), target.method, arguments);
         va_end(arguments);
         if (clearJavaException(target.env)) result = nullptr;
-        return target.env->PopLocalFrame(result);
+        return LocalRef<jobject>(target.env->PopLocalFrame(result));
     } catch (...) {
-        return nullptr;
+        return {};
     }
 }
 

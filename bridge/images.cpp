@@ -13,41 +13,41 @@ bool validSize(int width, int height) noexcept { return width > 0 && height > 0 
 
 } // namespace
 
-jobject newArgbImage(int width, int height) noexcept {
-    if (!validSize(width, height)) return nullptr;
+LocalRef<jobject> newArgbImage(int width, int height) noexcept {
+    if (!validSize(width, height)) return {};
     return newObject(kBufferedImage, "III", jint{width}, jint{height}, kTypeIntArgb);
 }
 
-jobject createGraphics(jobject image) noexcept {
-    if (!image) return nullptr;
+LocalRef<jobject> createGraphics(jobject image) noexcept {
+    if (!image) return {};
     return callMethodObject(kBufferedImage, image, "createGraphics", "java.awt.Graphics2D", nullptr);
 }
 
-jobject iconImageFromPixels(const jint* pixels, std::size_t count) noexcept {
-    if (!pixels && count) return nullptr;
+LocalRef<jobject> iconImageFromPixels(const jint* pixels, std::size_t count) noexcept {
+    if (!pixels && count) return {};
     // Always a whole icon: a short pixel array would have Java read beyond it.
     jint icon[kIconPixels] = {};
     for (std::size_t i = 0; i < kIconPixels && i < count; ++i)
         icon[i] = pixels[i];
-    LocalRef<jobject> image(newArgbImage(kIconSide, kIconSide));
-    LocalRef<jintArray> array(toJavaIntArray(icon, kIconPixels));
-    if (!image || !array) return nullptr;
+    LocalRef<jobject> image = newArgbImage(kIconSide, kIconSide);
+    const LocalRef<jintArray> array = toJavaIntArray(icon, kIconPixels);
+    if (!image || !array) return {};
     callMethodVoid(kBufferedImage, image.get(), "setRGB", "IIII[III", jint{0}, jint{0}, jint{kIconSide},
                    jint{kIconSide}, array.get(), jint{0}, jint{kIconSide});
-    return image.release();
+    return image;
 }
 
-jobject imageIconFromPixels(const jint* pixels, std::size_t count) noexcept {
-    LocalRef<jobject> image(iconImageFromPixels(pixels, count));
-    if (!image) return nullptr;
+LocalRef<jobject> imageIconFromPixels(const jint* pixels, std::size_t count) noexcept {
+    const LocalRef<jobject> image = iconImageFromPixels(pixels, count);
+    if (!image) return {};
     return newObject("javax.swing.ImageIcon", "Ljava/awt/Image;", image.get());
 }
 
-jobject readImageFile(TextView path) noexcept {
-    LocalRef<jstring> name(toJavaString(path));
-    if (!name) return nullptr;
-    LocalRef<jobject> file(newObject("java.io.File", "Ljava/lang/String;", name.get()));
-    if (!file) return nullptr;
+LocalRef<jobject> readImageFile(TextView path) noexcept {
+    const LocalRef<jstring> name = toJavaString(path);
+    if (!name) return {};
+    const LocalRef<jobject> file = newObject("java.io.File", "Ljava/lang/String;", name.get());
+    if (!file) return {};
     return callMethodObject("javax.imageio.ImageIO", nullptr, "read", kBufferedImage, "Ljava/io/File;", file.get());
 }
 
@@ -57,29 +57,26 @@ void setComponentIcon(jobject component, jobject icon) noexcept {
     if (!env) return;
     // The method is looked up in the component's own class object rather than by its name: a
     // name only finds classes that the system class loader can see.
-    LocalRef<jclass> owner(
-        static_cast<jclass>(callMethodObject("java.lang.Object", component, "getClass", "java.lang.Class", nullptr)));
+    const LocalRef<jclass> owner =
+        localAs<jclass>(callMethodObject("java.lang.Object", component, "getClass", "java.lang.Class", nullptr));
     if (!owner) return;
     const jmethodID setIcon = env->GetMethodID(owner.get(), "setIcon", "(Ljavax/swing/Icon;)V");
     if (setIcon) env->CallVoidMethod(component, setIcon, icon);
     clearJavaException(env);
 }
 
-jobject colorByName(const char* name) noexcept {
+LocalRef<jobject> colorByName(const char* name) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !name) return nullptr;
-    LocalRef<jclass> color(findJavaClass("java.awt.Color"));
-    if (!color) return nullptr;
+    if (!env || !name) return {};
+    const LocalRef<jclass> color = findJavaClass("java.awt.Color");
+    if (!color) return {};
     const jfieldID field = env->GetStaticFieldID(color.get(), name, "Ljava/awt/Color;");
     if (!field) {
         clearJavaException(env);
-        return nullptr;
+        return {};
     }
-    jobject value = env->GetStaticObjectField(color.get(), field);
-    if (clearJavaException(env) && value) {
-        env->DeleteLocalRef(value);
-        value = nullptr;
-    }
+    LocalRef<jobject> value(env->GetStaticObjectField(color.get(), field));
+    if (clearJavaException(env)) value.reset();
     return value;
 }
 
@@ -115,9 +112,9 @@ void ImagePixels::release() noexcept {
 ImagePixels imagePixels(jobject image, int width, int height) noexcept {
     JNIEnv* env = javaEnv();
     if (!env || !image || !validSize(width, height)) return {};
-    LocalRef<jintArray> local(static_cast<jintArray>(
+    const LocalRef<jintArray> local = localAs<jintArray>(
         callMethodObject(kBufferedImage, image, "getRGB", "[I", "IIII[III", jint{0}, jint{0}, jint{width}, jint{height},
-                         static_cast<jintArray>(nullptr), jint{0}, jint{width})));
+                         static_cast<jintArray>(nullptr), jint{0}, jint{width}));
     if (!local || arrayLength(local.get()) < width * height) return {};
     // Painting threads keep a frame's pixels until they take the next one.
     const auto array = static_cast<jintArray>(env->NewGlobalRef(local.get()));
@@ -137,8 +134,8 @@ bool renderFrame(const FeatureInterface& record, int slot, int width, int height
     if (!painter && !layers.background && !layers.image && !layers.afterPaint) return false;
     ImagePixels pixels;
     {
-        LocalRef<jobject> image(newArgbImage(width, height));
-        LocalRef<jobject> graphics(createGraphics(image.get()));
+        const LocalRef<jobject> image = newArgbImage(width, height);
+        const LocalRef<jobject> graphics = createGraphics(image.get());
         if (!graphics) return false;
         if (layers.background) {
             callMethodVoid("java.awt.Graphics", graphics.get(), "setColor", "Ljava/awt/Color;", layers.background);

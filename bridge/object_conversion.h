@@ -17,11 +17,11 @@ namespace tavrelo {
 // The bytes are exactly what one java.io.ObjectOutputStream writes for one object, stream
 // header included; they are not framed otherwise.
 
-// The one object the bytes hold, as a local reference the caller deletes; null for no bytes or
+// The one object the bytes hold; null for no bytes or
 // bytes that hold no readable object. Classes resolve through the system class loader (the
 // application's own classes included) on any thread. The stream reads through the object filter
 // (bridge/object_filter.h): a refused class gives null before any of its code runs.
-[[nodiscard]] jobject deserializeObject(const void* bytes, std::size_t length) noexcept;
+[[nodiscard]] LocalRef<jobject> deserializeObject(const void* bytes, std::size_t length) noexcept;
 // The object's serialized bytes (the caller owns them); empty for null. An object that cannot be
 // serialized gives what the stream held before writing it: the stream header alone.
 [[nodiscard]] std::string serializeObject(jobject object) noexcept;
@@ -39,27 +39,27 @@ void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integ
                              std::size_t length) noexcept;
 
 // ---- Images -----------------------------------------------------------------------------------
-// Every object returned is a local reference the caller deletes; null on failure.
+// Every object returned is a local reference the caller owns; null on failure.
 
 // A java.awt.image.BufferedImage of TYPE_INT_ARGB.
-[[nodiscard]] jobject newArgbImage(int width, int height) noexcept;
+[[nodiscard]] LocalRef<jobject> newArgbImage(int width, int height) noexcept;
 // The image's java.awt.Graphics2D.
-[[nodiscard]] jobject createGraphics(jobject image) noexcept;
+[[nodiscard]] LocalRef<jobject> createGraphics(jobject image) noexcept;
 
 inline constexpr int kIconSide = 16;
 inline constexpr std::size_t kIconPixels = kIconSide * kIconSide;
 // A 16 x 16 ARGB image from pixels in rows from the top; pixels beyond `count` are transparent,
 // more than 256 are ignored.
-[[nodiscard]] jobject iconImageFromPixels(const jint* pixels, std::size_t count) noexcept;
+[[nodiscard]] LocalRef<jobject> iconImageFromPixels(const jint* pixels, std::size_t count) noexcept;
 // The same image as a javax.swing.ImageIcon.
-[[nodiscard]] jobject imageIconFromPixels(const jint* pixels, std::size_t count) noexcept;
+[[nodiscard]] LocalRef<jobject> imageIconFromPixels(const jint* pixels, std::size_t count) noexcept;
 // javax.imageio.ImageIO.read of the file; null when it is missing or not an image.
-[[nodiscard]] jobject readImageFile(TextView path) noexcept;
+[[nodiscard]] LocalRef<jobject> readImageFile(TextView path) noexcept;
 // Calls the component's own setIcon(javax.swing.Icon). Nothing for a null component or icon.
 void setComponentIcon(jobject component, jobject icon) noexcept;
 // The java.awt.Color of that static field of java.awt.Color ("red", "WHITE"...); null for other
 // names.
-[[nodiscard]] jobject colorByName(const char* name) noexcept;
+[[nodiscard]] LocalRef<jobject> colorByName(const char* name) noexcept;
 
 // The ARGB pixels of an image, rows from the top, held until released: the int[] is a global
 // reference and its elements stay readable from any thread until then. Release it on a thread

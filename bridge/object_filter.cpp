@@ -17,8 +17,8 @@ constexpr char kJavaIoConfig[] = "java.io.ObjectInputFilter$Config";
 constexpr char kSunMiscConfig[] = "sun.misc.ObjectInputFilter$Config";
 
 FilterApi findFilterApi() noexcept {
-    if (LocalRef<jclass>(findJavaClass(kJavaIoConfig))) return FilterApi::javaIo;
-    if (LocalRef<jclass>(findJavaClass(kSunMiscConfig))) return FilterApi::sunMisc;
+    if (findJavaClass(kJavaIoConfig)) return FilterApi::javaIo;
+    if (findJavaClass(kSunMiscConfig)) return FilterApi::sunMisc;
     return FilterApi::none;
 }
 
@@ -29,8 +29,8 @@ FilterApi filterApi() noexcept {
 
 std::string systemProperty(const char* key) noexcept {
     LocalRef<jstring> name(toJavaStringUtf(key));
-    LocalRef<jstring> value(static_cast<jstring>(callMethodObject(
-        "java.lang.System", nullptr, "getProperty", "java.lang.String", "Ljava/lang/String;", name.get())));
+    const LocalRef<jstring> value = localAs<jstring>(callMethodObject(
+        "java.lang.System", nullptr, "getProperty", "java.lang.String", "Ljava/lang/String;", name.get()));
     return value ? fromJavaStringUtf(value.get()) : std::string();
 }
 
@@ -68,7 +68,7 @@ bool filterObjectStream(JNIEnv* env, jobject stream) noexcept {
         std::string pattern = systemProperty("tavrelo.serialFilter");
         const bool configured = !pattern.empty();
         if (!configured) {
-            if (LocalRef<jobject>(callMethodObject(config, nullptr, "getSerialFilter", filterType, nullptr)))
+            if (callMethodObject(config, nullptr, "getSerialFilter", filterType, nullptr))
                 return true; // the process-wide filter is the stream's already
             pattern = defaultObjectFilter(mainClassName());
         }

@@ -62,14 +62,14 @@ constexpr unsigned char kReaderClass[] = {
 jclass defineReader() noexcept {
     JNIEnv* env = javaEnv();
     if (!env) return nullptr;
-    LocalRef<jobject> loader(
-        callMethodObject("java.lang.ClassLoader", nullptr, "getSystemClassLoader", "java.lang.ClassLoader", nullptr));
+    const LocalRef<jobject> loader =
+        callMethodObject("java.lang.ClassLoader", nullptr, "getSystemClassLoader", "java.lang.ClassLoader", nullptr);
     if (!loader) return nullptr;
     LocalRef<jclass> defined(env->DefineClass(kReaderName, loader.get(), reinterpret_cast<const jbyte*>(kReaderClass),
                                               static_cast<jsize>(sizeof kReaderClass)));
     clearJavaException(env);
     // Another launcher module in this process may have defined it first.
-    if (!defined) defined.reset(findJavaClass(kReaderName));
+    if (!defined) defined = findJavaClass(kReaderName);
     if (!defined) return nullptr;
     const auto global = static_cast<jclass>(env->NewGlobalRef(defined.get()));
     return global;
@@ -85,32 +85,31 @@ std::atomic<bool> readerFirst{false};
 
 // One object read from a fresh stream over the bytes, plainly or through the reader class;
 // `missingClass` tells whether it failed for want of a class.
-jobject readOnce(JNIEnv* env, jbyteArray bytes, bool throughReader, bool& missingClass) noexcept {
+LocalRef<jobject> readOnce(JNIEnv* env, jbyteArray bytes, bool throughReader, bool& missingClass) noexcept {
     missingClass = false;
-    LocalRef<jobject> byteStream(newObject(kByteInput, "[B", bytes));
-    if (!byteStream) return nullptr;
-    jobject object = nullptr;
-    LocalRef<jobject> objectStream(newObject(kObjectInput, "Ljava/io/InputStream;", byteStream.get()));
+    const LocalRef<jobject> byteStream = newObject(kByteInput, "[B", bytes);
+    if (!byteStream) return {};
+    LocalRef<jobject> object;
+    const LocalRef<jobject> objectStream = newObject(kObjectInput, "Ljava/io/InputStream;", byteStream.get());
     if (objectStream && filterObjectStream(env, objectStream.get())) {
         if (throughReader) {
             const jclass reader = readerClass();
-            const jmethodID read = reader ? env->GetStaticMethodID(reader, "read",
-                                                                   "(Ljava/io/ObjectInputStream;)Ljava/lang/Object;")
-                                          : nullptr;
-            if (read) object = env->CallStaticObjectMethod(reader, read, objectStream.get());
+            const jmethodID read =
+                reader ? env->GetStaticMethodID(reader, "read", "(Ljava/io/ObjectInputStream;)Ljava/lang/Object;")
+                       : nullptr;
+            if (read) object.reset(env->CallStaticObjectMethod(reader, read, objectStream.get()));
         } else {
-            LocalRef<jclass> owner(findJavaClass(kObjectInput));
-            const jmethodID read = owner ? env->GetMethodID(owner.get(), "readObject", "()Ljava/lang/Object;") : nullptr;
-            if (read) object = env->CallObjectMethod(objectStream.get(), read);
+            const LocalRef<jclass> owner = findJavaClass(kObjectInput);
+            const jmethodID read =
+                owner ? env->GetMethodID(owner.get(), "readObject", "()Ljava/lang/Object;") : nullptr;
+            if (read) object.reset(env->CallObjectMethod(objectStream.get(), read));
         }
     }
-    if (jthrowable failure = env->ExceptionOccurred()) {
+    if (const LocalRef<jthrowable> failure(env->ExceptionOccurred()); failure) {
         env->ExceptionClear();
-        if (object) env->DeleteLocalRef(object);
-        object = nullptr;
-        LocalRef<jclass> notFound(findJavaClass("java.lang.ClassNotFoundException"));
-        missingClass = notFound && env->IsInstanceOf(failure, notFound.get());
-        env->DeleteLocalRef(failure);
+        object.reset();
+        const LocalRef<jclass> notFound = findJavaClass("java.lang.ClassNotFoundException");
+        missingClass = notFound && env->IsInstanceOf(failure.get(), notFound.get());
     }
     callMethodVoid(kByteInput, byteStream.get(), "close", nullptr);
     return object;
@@ -119,7 +118,7 @@ jobject readOnce(JNIEnv* env, jbyteArray bytes, bool throughReader, bool& missin
 // writeObject through JNI itself rather than the generic call: whether it threw decides what
 // the bytes are.
 bool writeObject(JNIEnv* env, jobject stream, jobject object) noexcept {
-    LocalRef<jclass> owner(findJavaClass(kObjectOutput));
+    const LocalRef<jclass> owner = findJavaClass(kObjectOutput);
     if (!owner) return false;
     const jmethodID method = env->GetMethodID(owner.get(), "writeObject", "(Ljava/lang/Object;)V");
     if (!method) {
@@ -132,14 +131,14 @@ bool writeObject(JNIEnv* env, jobject stream, jobject object) noexcept {
 
 } // namespace
 
-jobject deserializeObject(const void* bytes, std::size_t length) noexcept {
+LocalRef<jobject> deserializeObject(const void* bytes, std::size_t length) noexcept {
     JNIEnv* env = javaEnv();
-    if (!env || !bytes || length == 0) return nullptr;
-    LocalRef<jbyteArray> array(toJavaByteArray(bytes, length));
-    if (!array) return nullptr;
+    if (!env || !bytes || length == 0) return {};
+    const LocalRef<jbyteArray> array = toJavaByteArray(bytes, length);
+    if (!array) return {};
     bool missingClass = false;
     if (readerFirst.load(std::memory_order_relaxed)) return readOnce(env, array.get(), true, missingClass);
-    jobject object = readOnce(env, array.get(), false, missingClass);
+    LocalRef<jobject> object = readOnce(env, array.get(), false, missingClass);
     if (object || !missingClass || !readerClass()) return object;
     object = readOnce(env, array.get(), true, missingClass);
     if (object) readerFirst.store(true, std::memory_order_relaxed);
@@ -149,18 +148,18 @@ jobject deserializeObject(const void* bytes, std::size_t length) noexcept {
 std::string serializeObject(jobject object) noexcept {
     JNIEnv* env = javaEnv();
     if (!env || !object) return {};
-    LocalRef<jobject> byteStream(newObject(kByteOutput, nullptr));
+    const LocalRef<jobject> byteStream = newObject(kByteOutput, nullptr);
     if (!byteStream) return {};
     std::string bytes;
     try {
-        LocalRef<jobject> objectStream(newObject(kObjectOutput, "Ljava/io/OutputStream;", byteStream.get()));
+        const LocalRef<jobject> objectStream = newObject(kObjectOutput, "Ljava/io/OutputStream;", byteStream.get());
         if (objectStream) {
             // A failed writeObject still writes a record of its exception to the stream; the
             // receiver could make nothing of it, so only what was there before is kept.
             const jint before = callMethodInt(kByteOutput, byteStream.get(), "size", nullptr);
             const bool written = writeObject(env, objectStream.get(), object);
-            LocalRef<jbyteArray> array(
-                static_cast<jbyteArray>(callMethodObject(kByteOutput, byteStream.get(), "toByteArray", "[B", nullptr)));
+            const LocalRef<jbyteArray> array =
+                localAs<jbyteArray>(callMethodObject(kByteOutput, byteStream.get(), "toByteArray", "[B", nullptr));
             const JavaByteElements elements = readJavaByteArray(array.get());
             std::size_t kept = elements.size();
             if (!written && before >= 0 && static_cast<std::size_t>(before) < kept)
@@ -177,7 +176,7 @@ std::string serializeObject(jobject object) noexcept {
 std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
-    LocalRef<jobject> object(callObjectV(record, slot, arguments));
+    const LocalRef<jobject> object = callObjectV(record, slot, arguments);
     va_end(arguments);
     return serializeObject(object.get());
 }
@@ -185,7 +184,7 @@ std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noe
 void callWithObjectFromBytes(const FeatureInterface& record, int slot, int integer, const void* bytes,
                              std::size_t length) noexcept {
     if (!isDefined(record, slot)) return;
-    LocalRef<jobject> object(deserializeObject(bytes, length));
+    const LocalRef<jobject> object = deserializeObject(bytes, length);
     // Bytes that gave no object (refused by the filter, damaged, of a class this side lacks)
     // are dropped: only an empty message stands for null.
     if (!object && bytes && length > 0) return;

@@ -74,7 +74,8 @@ std::optional<Text> takeRestoreArgument(std::vector<Text>& arguments, Text& argu
     const TextView prefix(kRestoreArgument);
     if (!startsWithIgnoreCase(first, prefix)) return std::nullopt;
     TextView identifier = first.substr(prefix.size());
-    if (const std::size_t quote = identifier.find(u'"'); quote != TextView::npos) identifier = identifier.substr(0, quote);
+    if (const std::size_t quote = identifier.find(u'"'); quote != TextView::npos)
+        identifier = identifier.substr(0, quote);
     if (identifier.empty()) {
         arguments.erase(arguments.begin());
         argumentLine = trim(quoteArgumentLine(arguments));
@@ -94,9 +95,7 @@ std::optional<Text> takeRestoreArgument(std::vector<Text>& arguments, Text& argu
     return id;
 }
 
-Text sessionIdentifier() {
-    return launchContext().baseName + u"__" + fromInt(static_cast<long long>(os::processId()));
-}
+Text sessionIdentifier() { return launchContext().baseName + u"__" + fromInt(static_cast<long long>(os::processId())); }
 
 bool saveSession(const std::atomic<bool>& abandoned) noexcept {
     const auto gone = [&] { return abandoned.load(std::memory_order_acquire); };
@@ -110,7 +109,7 @@ bool saveSession(const std::atomic<bool>& abandoned) noexcept {
         if (!data.empty() && !gone()) wroteData = os::writeFileReplacing(restoreDataFile(id), data);
         if (gone()) return false;
         Text joined;
-        LocalRef<jobjectArray> extra(static_cast<jobjectArray>(callObject(sessionFeature, kGetMainArgs)));
+        const LocalRef<jobjectArray> extra = localAs<jobjectArray>(callObject(sessionFeature, kGetMainArgs));
         if (extra) joined = trim(fromJavaStringArrayToLine(extra.get()));
         if (!wroteData && joined.empty() && !(asks && !gone() && callBoolean(sessionFeature, kIsRestore))) return false;
         if (gone()) return false;
@@ -119,7 +118,8 @@ bool saveSession(const std::atomic<bool>& abandoned) noexcept {
         if (!line.empty() && !joined.empty()) line.push_back(u' ');
         line += joined;
         std::string bytes;
-        for (const char16_t unit : line) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        for (const char16_t unit : line)
+            bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         bytes.append(2, '\0');
         (void)os::writeFileReplacing(restoreArgumentsFile(id), bytes);
         // The command last: a restart only ever finds complete files.
@@ -148,7 +148,7 @@ void restoreSession(TextView identifier) {
     const Text dataFile = valid ? restoreDataFile(identifier) : Text();
     const bool haveData = valid && os::readFile(dataFile, bytes) && !bytes.empty();
     if (isDefined(sessionFeature, kSetData)) {
-        LocalRef<jobject> object(haveData ? deserializeObject(bytes.data(), bytes.size()) : nullptr);
+        const LocalRef<jobject> object = haveData ? deserializeObject(bytes.data(), bytes.size()) : LocalRef<jobject>();
         if (haveData && !object) reportDamaged(dataFile);
         callVoid(sessionFeature, kSetData, object.get());
     }

@@ -40,7 +40,7 @@ std::vector<std::optional<Text>> stringFields(jobjectArray array) {
     for (jsize i = 0; i < count; ++i) {
         LocalRef<jobject> element(arrayElement(array, i));
         if (element)
-            fields.emplace_back(fromJavaString(static_cast<jstring>(element.release())));
+            fields.emplace_back(fromJavaString(static_cast<jstring>(element.get())));
         else
             fields.emplace_back(std::nullopt);
     }
@@ -53,7 +53,7 @@ void setUpProgressBar(Controller& c) {
     if (!info && !isDefined(c.methods, kSphGetProgressBarValue)) return;
     std::vector<std::optional<Text>> fields;
     if (info) {
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(c.methods, kSphGetProgressBarInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(c.methods, kSphGetProgressBarInfo));
         fields = stringFields(array.get());
     }
     const ProgressBarGeometry g = progressBarGeometry(fields, c.picture->width, c.picture->height);
@@ -165,7 +165,7 @@ bool loadSplashPicture(std::string_view imageBytes, SplashPicture& picture) noex
     try {
         const Text file = splashImageFileName();
         LocalRef<jobject> image;
-        if (os::writeFile(file, imageBytes)) image.reset(readImageFile(file));
+        if (os::writeFile(file, imageBytes)) image = readImageFile(file);
         (void)os::deleteFile(file); // also when nothing or only part of it was written
         if (!image) return false;
         const int width = callMethodInt("java.awt.Image", image.get(), "getWidth", "Ljava/awt/image/ImageObserver;",
@@ -193,7 +193,8 @@ void runSplashController(const std::string& mainClass, const SplashWindow& windo
     c.window = &window;
     c.picture = &picture;
     c.frame = &frame;
-    while (window.state() == SplashWindowState::Pending) window.sleepMs(kWindowPollMs);
+    while (window.state() == SplashWindowState::Pending)
+        window.sleepMs(kWindowPollMs);
 
     static const char* const kMethods[kSplashSlotCount][2] = {
         {"isCloseSplash", "()Z"},

@@ -28,14 +28,15 @@ int notifyEvent(const SystemEvent& event) noexcept {
     if (javaRuntime().ended.load(std::memory_order_acquire) || !javaEnv()) return 1;
     LocalRef<jstring> text;
     if (event.text) {
-        text.reset(toJavaString(*event.text));
+        text = toJavaString(*event.text);
         if (!text) return 1;
     }
     // jint is a long on Windows: the values are copied, not reinterpreted.
     constexpr std::size_t kMaxInts = 16;
     if (event.ints.size() > kMaxInts) return 1;
     std::array<jint, kMaxInts> values{};
-    for (std::size_t i = 0; i < event.ints.size(); ++i) values[i] = event.ints[i];
+    for (std::size_t i = 0; i < event.ints.size(); ++i)
+        values[i] = event.ints[i];
     LocalRef<jintArray> ints(toJavaIntArray(values.data(), event.ints.size()));
     LocalRef<jbyteArray> bytes(toJavaByteArray(event.bytes.data(), event.bytes.size()));
     if (!ints || !bytes) return 1;
@@ -45,10 +46,14 @@ int notifyEvent(const SystemEvent& event) noexcept {
 
 std::optional<PowerTranslation> translateOldPowerRequest(std::uintptr_t request) noexcept {
     switch (request) {
-    case 1: return PowerTranslation{0, 1}; // suspend request: the suspend query
-    case 2: return PowerTranslation{7, 0}; // resumed from suspend
-    case 3: return PowerTranslation{6, 0}; // resumed after a critical suspend
-    default: return std::nullopt;
+    case 1:
+        return PowerTranslation{0, 1}; // suspend request: the suspend query
+    case 2:
+        return PowerTranslation{7, 0}; // resumed from suspend
+    case 3:
+        return PowerTranslation{6, 0}; // resumed after a critical suspend
+    default:
+        return std::nullopt;
     }
 }
 

@@ -30,14 +30,14 @@ FeatureInterface serviceData{3, "TaskbarManagement"};
 
 // Element `index` of a String[] as text; empty when missing or null.
 Text stringElement(jobjectArray array, jsize index) {
-    return fromJavaString(static_cast<jstring>(arrayElement(array, index)));
+    return fromJavaString(localAs<jstring>(arrayElement(array, index)).get());
 }
 
 // Element `index` as a number when it is there.
 std::optional<int> numberElement(jobjectArray array, jsize index) {
-    LocalRef<jstring> element(static_cast<jstring>(arrayElement(array, index)));
+    const LocalRef<jstring> element = localAs<jstring>(arrayElement(array, index));
     if (!element) return std::nullopt;
-    return toInt(fromJavaString(element.release()));
+    return toInt(fromJavaString(element.get()));
 }
 
 Text cut(Text text, std::size_t limit) {
@@ -71,7 +71,7 @@ bool bindTaskbar(const std::string& mainClass) noexcept {
 TrayInfo taskGetInfo() noexcept {
     TrayInfo info;
     try {
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(taskbar, kGetInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(taskbar, kGetInfo));
         if (!array) return info;
         info.tooltip = cut(stringElement(array.get(), 0), kTooltipLimit);
         int* actions[] = {&info.rightSingle, &info.rightDouble, &info.leftSingle, &info.leftDouble};
@@ -98,14 +98,14 @@ MenuRow menuRowFrom(jobjectArray row) noexcept {
 }
 
 std::optional<std::vector<MenuRow>> taskGetMenu(bool right, int id) noexcept {
-    LocalRef<jobjectArray> rows(
-        static_cast<jobjectArray>(callObject(taskbar, kGetMenu, static_cast<jboolean>(right), static_cast<jint>(id))));
+    const LocalRef<jobjectArray> rows =
+        localAs<jobjectArray>(callObject(taskbar, kGetMenu, static_cast<jboolean>(right), static_cast<jint>(id)));
     if (!rows) return std::nullopt;
     try {
         std::vector<MenuRow> result;
         const jsize count = arrayLength(rows.get());
         for (jsize i = 0; i < count; ++i) {
-            LocalRef<jobjectArray> row(static_cast<jobjectArray>(arrayElement(rows.get(), i)));
+            const LocalRef<jobjectArray> row = localAs<jobjectArray>(arrayElement(rows.get(), i));
             result.push_back(menuRowFrom(row.get()));
         }
         return result;
@@ -152,7 +152,7 @@ bool taskIsBalloonShow() noexcept {
 BalloonInfo taskGetBalloonInfo() noexcept {
     BalloonInfo info;
     try {
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(taskbar, kGetBalloonInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(taskbar, kGetBalloonInfo));
         if (!array) return info;
         info.title = stringElement(array.get(), 0);
         info.text = stringElement(array.get(), 1);

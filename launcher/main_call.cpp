@@ -19,7 +19,8 @@ MainResult invokeMain(bool withMessages) {
     JNIEnv* env = javaEnv();
     if (!env) return MainResult::NotCalled;
     LocalRef<jobjectArray> arguments(toJavaStringArray(javaRuntime().values.programArguments, false));
-    LocalRef<jclass> mainClass(findJavaClass(mainClassName().c_str(), withMessages ? kMessageMainClassMissing : kNoMessage));
+    LocalRef<jclass> mainClass(
+        findJavaClass(mainClassName().c_str(), withMessages ? kMessageMainClassMissing : kNoMessage));
     if (!mainClass) return MainResult::NotCalled;
     const jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", "([Ljava/lang/String;)V");
     if (!main) {
@@ -28,9 +29,7 @@ MainResult invokeMain(bool withMessages) {
         return MainResult::NotCalled;
     }
     env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());
-    jthrowable escaped = env->ExceptionOccurred();
-    if (!escaped) return MainResult::Returned;
-    env->DeleteLocalRef(escaped);
+    if (!LocalRef<jthrowable>(env->ExceptionOccurred())) return MainResult::Returned;
     if (withMessages) env->ExceptionDescribe(); // the VM prints it on the error output
     env->ExceptionClear();
     return MainResult::Threw;
@@ -52,8 +51,9 @@ template <std::size_t N> std::array<bool, N> threadsAlive(JNIEnv* env, const std
     for (jint i = 0; i < count && i < kThreadArraySize; ++i) {
         LocalRef<jobject> thread(arrayElement(threads.get(), i));
         if (!thread) continue;
-        const Text name = fromJavaString(static_cast<jstring>(
-            callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr)));
+        const Text name = fromJavaString(
+            localAs<jstring>(callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr))
+                .get());
         std::optional<bool> alive;
         for (std::size_t k = 0; k < N; ++k) {
             if (!startsWithIgnoreCase(name, prefixes[k])) continue;
@@ -64,7 +64,8 @@ template <std::size_t N> std::array<bool, N> threadsAlive(JNIEnv* env, const std
     }
     threads.reset();
     callMethodVoid("java/lang/System", nullptr, "gc", nullptr);
-    for (std::size_t k = 0; k < N; ++k) result[k] = result[k] && matched[k];
+    for (std::size_t k = 0; k < N; ++k)
+        result[k] = result[k] && matched[k];
     return result;
 }
 

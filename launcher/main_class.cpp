@@ -36,7 +36,7 @@ bool isArchive(TextView path) noexcept {
 LocalRef<jobject> openArchive(TextView path) {
     LocalRef<jstring> name(toJavaString(path));
     if (!name) return {};
-    return LocalRef<jobject>(newObject(kJarFile, "Ljava/lang/String;", name.get()));
+    return newObject(kJarFile, "Ljava/lang/String;", name.get());
 }
 
 void closeArchive(jobject archive) { callMethodVoid(kJarFile, archive, "close", nullptr); }
@@ -48,14 +48,15 @@ std::string manifestMainClass(TextView path) {
     std::string found;
     LocalRef<jobject> manifest(
         callMethodObject(kJarFile, archive.get(), "getManifest", "java.util.jar.Manifest", nullptr));
-    LocalRef<jobject> attributes(manifest ? callMethodObject("java.util.jar.Manifest", manifest.get(),
-                                                             "getMainAttributes", "java.util.jar.Attributes", nullptr)
-                                          : nullptr);
-    LocalRef<jstring> key(attributes ? toJavaStringUtf("Main-Class") : nullptr);
+    const LocalRef<jobject> attributes =
+        manifest ? callMethodObject("java.util.jar.Manifest", manifest.get(), "getMainAttributes",
+                                    "java.util.jar.Attributes", nullptr)
+                 : LocalRef<jobject>();
+    const LocalRef<jstring> key = attributes ? toJavaStringUtf("Main-Class") : LocalRef<jstring>();
     if (key) {
-        LocalRef<jstring> value(
-            static_cast<jstring>(callMethodObject("java.util.jar.Attributes", attributes.get(), "getValue",
-                                                  "java.lang.String", "Ljava/lang/String;", key.get())));
+        const LocalRef<jstring> value =
+            localAs<jstring>(callMethodObject("java.util.jar.Attributes", attributes.get(), "getValue",
+                                              "java.lang.String", "Ljava/lang/String;", key.get()));
         found = fromJavaStringUtf(value.get());
     }
     closeArchive(archive.get());
@@ -76,8 +77,9 @@ std::string classFileMatch(TextView path, TextView classFile) {
         LocalRef<jobject> entry(
             callMethodObject(kEnumeration, entries.get(), "nextElement", "java.lang.Object", nullptr));
         if (!entry) break; // an enumeration that fails would otherwise be asked forever
-        Text name = fromJavaString(static_cast<jstring>(
-            callMethodObject("java.util.jar.JarEntry", entry.get(), "getName", "java.lang.String", nullptr)));
+        Text name = fromJavaString(localAs<jstring>(callMethodObject("java.util.jar.JarEntry", entry.get(), "getName",
+                                                                     "java.lang.String", nullptr))
+                                       .get());
         if (!equalsIgnoreCase(fileNameOf(name), classFile)) continue;
         name.resize(name.rfind(u'.'));
         for (char16_t& c : name)

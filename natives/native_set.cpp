@@ -53,30 +53,21 @@ jstring newString(JNIEnv* env, const char16_t* text, std::size_t length) noexcep
 
 jobjectArray newStringArray(JNIEnv* env, const std::vector<Text>& texts) noexcept {
     if (texts.size() > 0x7FFFFFFF) return nullptr;
-    jclass stringClass = env->FindClass("java/lang/String");
-    jobjectArray array =
-        stringClass ? env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass, nullptr) : nullptr;
-    if (stringClass) env->DeleteLocalRef(stringClass);
+    const LocalRef<jclass> stringClass(env->FindClass("java/lang/String"));
+    LocalRef<jobjectArray> array(
+        stringClass ? env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass.get(), nullptr) : nullptr);
     for (std::size_t i = 0; array && i < texts.size(); ++i) {
-        jstring element = newString(env, texts[i].data(), texts[i].size());
-        if (!element) {
-            env->DeleteLocalRef(array);
-            array = nullptr;
-            break;
-        }
-        env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
-        env->DeleteLocalRef(element);
+        const LocalRef<jstring> element(newString(env, texts[i].data(), texts[i].size()));
+        if (!element) return nullptr;
+        env->SetObjectArrayElement(array.get(), static_cast<jsize>(i), element.get());
     }
     if (env->ExceptionCheck()) {
         env->ExceptionClear();
-        if (array) env->DeleteLocalRef(array);
         return nullptr;
     }
-    return array;
+    return array.release();
 }
 
-bool isRegistryName(const std::optional<Text>& name) noexcept {
-    return !name || name->find(u'\0') == Text::npos;
-}
+bool isRegistryName(const std::optional<Text>& name) noexcept { return !name || name->find(u'\0') == Text::npos; }
 
 } // namespace tavrelo

@@ -79,16 +79,15 @@ jstring JNICALL getValueString(JNIEnv* env, jclass, jint root, jstring key, jstr
 jbyteArray JNICALL getValueBinary(JNIEnv* env, jclass, jint root, jstring key, jstring name) noexcept {
     const auto value = readValue(place(env, root, key, name), false);
     if (!value || value->size > 0x7FFFFFFF) return nullptr;
-    jbyteArray bytes = env->NewByteArray(static_cast<jsize>(value->size));
+    LocalRef<jbyteArray> bytes(env->NewByteArray(static_cast<jsize>(value->size)));
     if (bytes)
-        env->SetByteArrayRegion(bytes, 0, static_cast<jsize>(value->size),
+        env->SetByteArrayRegion(bytes.get(), 0, static_cast<jsize>(value->size),
                                 reinterpret_cast<const jbyte*>(value->data.data()));
     if (env->ExceptionCheck()) {
         env->ExceptionClear();
-        if (bytes) env->DeleteLocalRef(bytes);
         return nullptr;
     }
-    return bytes;
+    return bytes.release();
 }
 
 jint JNICALL getValueDword(JNIEnv* env, jclass, jint root, jstring key, jstring name) noexcept {
@@ -113,7 +112,8 @@ jobjectArray JNICALL getValueMulti(JNIEnv* env, jclass, jint root, jstring key, 
     try {
         // The strings up to the first empty one or the end of the data (the reader ends it with two NULs).
         std::vector<Text> strings;
-        for (const char16_t* at = textOf(*value); *at; at += textLength(at) + 1) strings.emplace_back(at);
+        for (const char16_t* at = textOf(*value); *at; at += textLength(at) + 1)
+            strings.emplace_back(at);
         return newStringArray(env, strings);
     } catch (...) {
         return nullptr;
@@ -183,10 +183,9 @@ jboolean JNICALL setValueMulti(JNIEnv* env, jclass, jint root, jstring key, jstr
         Text data;
         const jsize count = env->GetArrayLength(strings);
         for (jsize i = 0; i < count; ++i) {
-            jstring element = static_cast<jstring>(env->GetObjectArrayElement(strings, i));
+            const LocalRef<jstring> element(static_cast<jstring>(env->GetObjectArrayElement(strings, i)));
             bool failed = false;
-            const std::optional<Text> text = javaArgument(env, element, failed);
-            if (element) env->DeleteLocalRef(element);
+            const std::optional<Text> text = javaArgument(env, element.get(), failed);
             if (failed || env->ExceptionCheck()) {
                 env->ExceptionClear();
                 return JNI_FALSE;
@@ -235,8 +234,8 @@ jobjectArray enumerate(JNIEnv* env, jint root, jstring key, bool values) noexcep
         const auto collect = [](TextView name, unsigned long, void* context) {
             static_cast<std::vector<Text>*>(context)->emplace_back(name);
         };
-        const long count = values ? regEnumValues(at.root, at.key, collect, &names)
-                                  : regEnumKeys(at.root, at.key, collect, &names);
+        const long count =
+            values ? regEnumValues(at.root, at.key, collect, &names) : regEnumKeys(at.root, at.key, collect, &names);
         if (count < 0) return nullptr;
         return newStringArray(env, names);
     } catch (...) {
@@ -258,7 +257,7 @@ template <class Function> void* entry(Function function) noexcept { return reint
 
 void registerRegistryNatives(const std::string& mainClass) {
     const std::array<void*, 16> functions{
-        entry(getValueString), entry(getValueBinary), entry(getValueDword), entry(getValueQword),
+        entry(getValueString), entry(getValueBinary), entry(getValueDword),  entry(getValueQword),
         entry(getValueMulti),  entry(getTypeValue),   entry(setValueString), entry(setValueBinary),
         entry(setValueDword),  entry(setValueQword),  entry(setValueMulti),  entry(deleteValue),
         entry(deleteKey),      entry(createKey),      entry(enumKeys),       entry(enumValues),

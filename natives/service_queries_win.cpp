@@ -63,24 +63,19 @@ Text joinedNames(const wchar_t* names) {
 // A String[][] of the rows; null when it cannot be made.
 jobjectArray newStringTable(JNIEnv* env, const std::vector<std::vector<Text>>& rows) noexcept {
     if (rows.size() > 0x7FFFFFFF) return nullptr;
-    jclass rowClass = env->FindClass("[Ljava/lang/String;");
-    jobjectArray table = rowClass ? env->NewObjectArray(static_cast<jsize>(rows.size()), rowClass, nullptr) : nullptr;
-    if (rowClass) env->DeleteLocalRef(rowClass);
+    const LocalRef<jclass> rowClass(env->FindClass("[Ljava/lang/String;"));
+    LocalRef<jobjectArray> table(
+        rowClass ? env->NewObjectArray(static_cast<jsize>(rows.size()), rowClass.get(), nullptr) : nullptr);
     for (std::size_t i = 0; table && i < rows.size(); ++i) {
-        jobjectArray row = newStringArray(env, rows[i]);
-        if (!row) {
-            env->DeleteLocalRef(table);
-            return nullptr;
-        }
-        env->SetObjectArrayElement(table, static_cast<jsize>(i), row);
-        env->DeleteLocalRef(row);
+        const LocalRef<jobjectArray> row(newStringArray(env, rows[i]));
+        if (!row) return nullptr;
+        env->SetObjectArrayElement(table.get(), static_cast<jsize>(i), row.get());
     }
     if (env->ExceptionCheck()) {
         env->ExceptionClear();
-        if (table) env->DeleteLocalRef(table);
         return nullptr;
     }
-    return table;
+    return table.release();
 }
 
 // One listed service: name, display name and state; with the details also its type, the

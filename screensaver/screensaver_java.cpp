@@ -34,14 +34,14 @@ const FeatureInterface& screenSaverMethods() noexcept { return screenSaver; }
 
 ScreenSaverInfo readScreenSaverInfo() noexcept {
     try {
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(screenSaver, kScrsvGetInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(screenSaver, kScrsvGetInfo));
         if (!array) return screenSaverInfoFrom(std::nullopt);
         std::vector<std::optional<Text>> elements;
         const jsize count = arrayLength(array.get());
         for (jsize i = 0; i < count && i < 4; ++i) {
-            LocalRef<jstring> element(static_cast<jstring>(arrayElement(array.get(), i)));
+            const LocalRef<jstring> element = localAs<jstring>(arrayElement(array.get(), i));
             if (element)
-                elements.emplace_back(fromJavaString(element.release()));
+                elements.emplace_back(fromJavaString(element.get()));
             else
                 elements.emplace_back(std::nullopt);
         }

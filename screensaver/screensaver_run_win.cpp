@@ -41,7 +41,7 @@ std::atomic<HWND> window{nullptr};
 std::atomic<int> frameCounter{0};
 std::atomic<bool> finishing{false};
 std::atomic<bool> mayPaint{false}; // in preview mode, once the previous preview has ended
-int lastX = -1; // desktop thread only
+int lastX = -1;                    // desktop thread only
 int lastY = -1;
 
 bool preview() noexcept { return request.mode == ScreenSaverMode::Preview; }
@@ -64,11 +64,11 @@ void takeBackground() noexcept {
         LocalRef<jobject> rectangle(newObject("java.awt.Rectangle", "IIII", static_cast<jint>(area.x),
                                               static_cast<jint>(area.y), static_cast<jint>(area.width),
                                               static_cast<jint>(area.height)));
-        LocalRef<jobject> image(robot && rectangle ? callMethodObject("java.awt.Robot", robot.get(),
-                                                                      "createScreenCapture",
-                                                                      "java.awt.image.BufferedImage",
-                                                                      "Ljava/awt/Rectangle;", rectangle.get())
-                                                   : nullptr);
+        const LocalRef<jobject> image =
+            robot && rectangle
+                ? callMethodObject("java.awt.Robot", robot.get(), "createScreenCapture", "java.awt.image.BufferedImage",
+                                   "Ljava/awt/Rectangle;", rectangle.get())
+                : LocalRef<jobject>();
         if (image) {
             scene.layers.image = env->NewGlobalRef(image.get());
             return;
@@ -135,7 +135,8 @@ BOOL CALLBACK countChild(HWND child, LPARAM parameter) {
 
 // Another screen saver put into the preview, or the dialog gone: this preview is over.
 DWORD WINAPI previewWatcher(void*) {
-    while (screenSaverMutexExists() && !finishing.load()) Sleep(kWatchMs);
+    while (screenSaverMutexExists() && !finishing.load())
+        Sleep(kWatchMs);
     HeldMutex mutex = createScreenSaverMutex();
     mayPaint.store(true);
     for (;;) {
@@ -158,11 +159,14 @@ void startThread(LPTHREAD_START_ROUTINE routine) noexcept {
 
 void onKey(int virtualKey, bool released) noexcept {
     switch (keyDecision(screenSaverDefines(kScrsvIsExitByKey), screenSaverDefines(kScrsvIsExitByMouse))) {
-    case InputDecision::Finish: finishScreenSaver(); break;
+    case InputDecision::Finish:
+        finishScreenSaver();
+        break;
     case InputDecision::AskApplication:
         if (screenSaverKeyExits(virtualKey, released)) finishScreenSaver();
         break;
-    case InputDecision::Ignore: break;
+    case InputDecision::Ignore:
+        break;
     }
 }
 
@@ -171,11 +175,14 @@ void onMouse(LPARAM position, int click, int button, bool flag) noexcept {
     const int y = GET_Y_LPARAM(position);
     switch (mouseDecision(screenSaverDefines(kScrsvIsExitByKey), screenSaverDefines(kScrsvIsExitByMouse), x, y, click,
                           button, lastX, lastY)) {
-    case InputDecision::Finish: finishScreenSaver(); break;
+    case InputDecision::Finish:
+        finishScreenSaver();
+        break;
     case InputDecision::AskApplication:
         if (screenSaverMouseExits(x, y, click, button, flag)) finishScreenSaver();
         break;
-    case InputDecision::Ignore: break;
+    case InputDecision::Ignore:
+        break;
     }
 }
 
@@ -209,9 +216,15 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     int button = 0;
     int kind = 0;
     switch (message) {
-    case WM_KEYDOWN: onKey(static_cast<int>(wParam), false); return 0;
-    case WM_KEYUP: onKey(static_cast<int>(wParam), true); return 0;
-    case WM_MOUSEMOVE: onMouse(lParam, 0, 0, true); return 0;
+    case WM_KEYDOWN:
+        onKey(static_cast<int>(wParam), false);
+        return 0;
+    case WM_KEYUP:
+        onKey(static_cast<int>(wParam), true);
+        return 0;
+    case WM_MOUSEMOVE:
+        onMouse(lParam, 0, 0, true);
+        return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MONITORPOWER || wParam == 1) break;
         return 0;
@@ -258,7 +271,8 @@ void destroyScreenSaverWindow() noexcept {
 }
 
 [[noreturn]] void sleepUntilTheEnd() noexcept {
-    for (;;) Sleep(500);
+    for (;;)
+        Sleep(500);
 }
 
 int runSaver(int desktopFeatureSet, const std::string& mainClass) {
@@ -297,12 +311,14 @@ int runScreenSaver(int desktopFeatureSet, const std::string& mainClass) {
         callScreenSaver(kScrsvOpenConfig);
         shutdownJavaVm(true);
         return 1;
-    case ScreenSaverMode::FullScreen: return runSaver(desktopFeatureSet, mainClass);
+    case ScreenSaverMode::FullScreen:
+        return runSaver(desktopFeatureSet, mainClass);
     case ScreenSaverMode::Preview:
         if (offerInstallFromPreview(previewParent())) return 0;
         if (!screenSaverDefines(kScrsvPaint)) return 1;
         return runSaver(desktopFeatureSet, mainClass);
-    case ScreenSaverMode::None: break;
+    case ScreenSaverMode::None:
+        break;
     }
     return 1;
 }

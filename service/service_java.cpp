@@ -50,14 +50,14 @@ const char* serviceMethodName(int slot) noexcept {
 
 std::optional<ServiceInfoElements> readServiceInfoElements() noexcept {
     try {
-        LocalRef<jobjectArray> array(static_cast<jobjectArray>(callObject(serviceFeature, kServiceGetInfo)));
+        const LocalRef<jobjectArray> array = localAs<jobjectArray>(callObject(serviceFeature, kServiceGetInfo));
         if (!array) return std::nullopt;
         ServiceInfoElements elements;
         const jsize count = arrayLength(array.get());
         for (jsize i = 0; i < count && static_cast<std::size_t>(i) < kServiceInfoElements; ++i) {
-            LocalRef<jstring> element(static_cast<jstring>(arrayElement(array.get(), i)));
+            const LocalRef<jstring> element = localAs<jstring>(arrayElement(array.get(), i));
             if (element)
-                elements.emplace_back(fromJavaString(element.release()));
+                elements.emplace_back(fromJavaString(element.get()));
             else
                 elements.emplace_back(std::nullopt);
         }

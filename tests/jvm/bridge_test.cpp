@@ -26,7 +26,7 @@ class Bridge : public ::testing::Test {
     }
     static std::string callString(const char* className, const char* method) {
         return toUtf8(fromJavaString(
-            static_cast<jstring>(callMethodObject(className, nullptr, method, "java.lang.String", nullptr))));
+            localAs<jstring>(callMethodObject(className, nullptr, method, "java.lang.String", nullptr)).get()));
     }
 };
 
@@ -38,7 +38,7 @@ TEST_F(Bridge, CompanionClassWinsMethodByMethod) {
     EXPECT_EQ(callInt(record, 0), 2);
     EXPECT_EQ(callInt(record, 1), 10);
     LocalRef<jstring> who(toJavaString(u"you"));
-    EXPECT_EQ(fromJavaString(static_cast<jstring>(callObject(record, 2, who.get()))), u"companion greets you");
+    EXPECT_EQ(fromJavaString(localAs<jstring>(callObject(record, 2, who.get())).get()), u"companion greets you");
 
     // Without an interface name only the main class is looked in.
     FeatureInterface mainOnly{1, nullptr};
@@ -77,11 +77,10 @@ TEST_F(Bridge, ArgumentsOfEveryKindArriveInOrder) {
     EXPECT_EQ(before, 1);
     callVoid(record, 1, jint{5});
     callVoid(record, 1, jint{6});
-    jclass app = findJavaClass(kApp);
+    const LocalRef<jclass> app = findJavaClass(kApp);
     ASSERT_NE(app, nullptr);
-    const jfieldID counter = env()->GetStaticFieldID(app, "counter", "I");
-    EXPECT_EQ(env()->GetStaticIntField(app, counter), 11);
-    env()->DeleteLocalRef(app);
+    const jfieldID counter = env()->GetStaticFieldID(app.get(), "counter", "I");
+    EXPECT_EQ(env()->GetStaticIntField(app.get(), counter), 11);
 }
 
 TEST_F(Bridge, ThrowingFeatureMethodsGiveZeroValuesAndTheLaunchGoesOn) {
@@ -117,12 +116,13 @@ TEST_F(Bridge, GenericCallsOnInstancesAndStatics) {
     ASSERT_TRUE(box);
     EXPECT_EQ(callMethodInt("fixture.Box", box.get(), "length", nullptr), 5);
     EXPECT_FALSE(callMethodBoolean("fixture.Box", box.get(), "isEmpty", nullptr));
-    EXPECT_EQ(fromJavaString(static_cast<jstring>(
-                  callMethodObject("fixture.Box", box.get(), "value", "java.lang.String", nullptr))),
-              u"héllo");
+    EXPECT_EQ(
+        fromJavaString(
+            localAs<jstring>(callMethodObject("fixture.Box", box.get(), "value", "java.lang.String", nullptr)).get()),
+        u"héllo");
     // An array result is named by its descriptor.
-    LocalRef<jintArray> squares(
-        static_cast<jintArray>(callMethodObject("fixture.Box", nullptr, "squares", "[I", "I", jint{4})));
+    const LocalRef<jintArray> squares =
+        localAs<jintArray>(callMethodObject("fixture.Box", nullptr, "squares", "[I", "I", jint{4}));
     JavaIntElements elements = readJavaIntArray(squares.get());
     ASSERT_EQ(elements.size(), 4u);
     EXPECT_EQ(elements.data()[3], 9);
@@ -139,23 +139,24 @@ TEST_F(Bridge, GenericCallsOnInstancesAndStatics) {
 
 TEST_F(Bridge, StringAndArrayConversionsRoundTrip) {
     const Text unusual = u"é\u4e2d\U0001F600 x";
-    EXPECT_EQ(fromJavaString(toJavaString(unusual)), unusual);
-    EXPECT_EQ(fromJavaString(toJavaString(u"")), u"");
+    EXPECT_EQ(fromJavaString(toJavaString(unusual).get()), unusual);
+    EXPECT_EQ(fromJavaString(toJavaString(u"").get()), u"");
     EXPECT_EQ(fromJavaString(nullptr), u"");
     LocalRef<jstring> utf(toJavaStringUtf("plain"));
     EXPECT_EQ(fromJavaStringUtf(utf.get()), "plain");
 
     LocalRef<jobjectArray> quoted(toJavaStringArray({u"\"a b\"", u"plain", u"\"open", u""}, true));
-    EXPECT_EQ(fromJavaString(static_cast<jstring>(callMethodObject("fixture.Box", nullptr, "join", "java.lang.String",
-                                                                   "[Ljava/lang/String;", quoted.get()))),
+    EXPECT_EQ(fromJavaString(localAs<jstring>(callMethodObject("fixture.Box", nullptr, "join", "java.lang.String",
+                                                               "[Ljava/lang/String;", quoted.get()))
+                                 .get()),
               u"[a b][plain][open][]");
     LocalRef<jobjectArray> kept(toJavaStringArray({u"\"a b\""}, false));
-    EXPECT_EQ(fromJavaString(static_cast<jstring>(arrayElement(kept.get(), 0))), u"\"a b\"");
+    EXPECT_EQ(fromJavaString(localAs<jstring>(arrayElement(kept.get(), 0)).get()), u"\"a b\"");
     EXPECT_EQ(arrayElement(kept.get(), 1), nullptr);
     EXPECT_EQ(arrayLength(kept.get()), 1);
 
-    LocalRef<jobjectArray> words(
-        static_cast<jobjectArray>(callMethodObject("fixture.Box", nullptr, "words", "[Ljava/lang/String;", nullptr)));
+    const LocalRef<jobjectArray> words =
+        localAs<jobjectArray>(callMethodObject("fixture.Box", nullptr, "words", "[Ljava/lang/String;", nullptr));
     EXPECT_EQ(parseArgumentLine(fromJavaStringArrayToLine(words.get())),
               (std::vector<Text>{u"one", u"two words", u"", u"*.txt", u"\"quoted x\""}));
 
@@ -165,8 +166,8 @@ TEST_F(Bridge, StringAndArrayConversionsRoundTrip) {
     const signed char bytes[] = {5, -1, 7};
     LocalRef<jbyteArray> byteArray(toJavaByteArray(bytes, 3));
     EXPECT_EQ(callMethodInt("fixture.Box", nullptr, "byteSum", "[B", byteArray.get()), 11);
-    LocalRef<jbyteArray> fromJava(
-        static_cast<jbyteArray>(callMethodObject("fixture.Box", nullptr, "bytes", "[B", nullptr)));
+    const LocalRef<jbyteArray> fromJava =
+        localAs<jbyteArray>(callMethodObject("fixture.Box", nullptr, "bytes", "[B", nullptr));
     JavaByteElements read = readJavaByteArray(fromJava.get());
     ASSERT_EQ(read.size(), 3u);
     EXPECT_EQ(read.data()[1], -2);
@@ -253,7 +254,7 @@ TEST_F(Bridge, LauncherThreadsAttachOnUseAndDetachWhenReleased) {
     jint attachedState = -1, releasedState = -1;
     std::thread worker([&] {
         seenName = toUtf8(fromJavaString(
-            static_cast<jstring>(callMethodObject(kApp, nullptr, "threadName", "java.lang.String", nullptr))));
+            localAs<jstring>(callMethodObject(kApp, nullptr, "threadName", "java.lang.String", nullptr)).get()));
         attachedState = getEnvState();
         releaseJavaThread();
         releasedState = getEnvState();
@@ -275,7 +276,7 @@ TEST_F(Bridge, LauncherThreadsAttachOnUseAndDetachWhenReleased) {
 
 TEST_F(Bridge, ApplicationIsAliveWhileItsMainThreadsRun) {
     EXPECT_TRUE(isApplicationAlive(false)); // this thread is the VM's "main"
-    callMethodVoid("fixture.Threads", nullptr, "rename", "Ljava/lang/String;", toJavaString(u"launch"));
+    callMethodVoid("fixture.Threads", nullptr, "rename", "Ljava/lang/String;", toJavaString(u"launch").get());
     EXPECT_FALSE(isApplicationAlive(false));
     EXPECT_FALSE(isApplicationAlive(true));
 
@@ -303,7 +304,7 @@ TEST_F(Bridge, ApplicationIsAliveWhileItsMainThreadsRun) {
     counted.join();
     EXPECT_FALSE(fromLauncherThreadCounting);
 
-    callMethodVoid("fixture.Threads", nullptr, "rename", "Ljava/lang/String;", toJavaString(u"main"));
+    callMethodVoid("fixture.Threads", nullptr, "rename", "Ljava/lang/String;", toJavaString(u"main").get());
     EXPECT_TRUE(isApplicationAlive(false));
 }
 

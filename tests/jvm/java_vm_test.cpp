@@ -40,8 +40,9 @@ TEST(JavaVm, QuietMainCallRunsMainWithTheStoredArgumentsAndShowsNothing) {
     ASSERT_TRUE(recorder);
     JNIEnv* env = javaEnv();
     const jfieldID field = env->GetStaticFieldID(recorder.get(), "received", "Ljava/lang/String;");
-    EXPECT_EQ(fromJavaString(static_cast<jstring>(env->GetStaticObjectField(recorder.get(), field))),
-              u"[one][two words][*.txt]");
+    EXPECT_EQ(
+        fromJavaString(LocalRef<jstring>(static_cast<jstring>(env->GetStaticObjectField(recorder.get(), field))).get()),
+        u"[one][two words][*.txt]");
 
     setMainClassName("fixture.Missing");
     EXPECT_EQ(callMainQuietly(), 0);

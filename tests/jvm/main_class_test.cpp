@@ -131,7 +131,7 @@ class MainClassSearch : public ::testing::Test {
             EXPECT_TRUE(os::makeDirectory(parent));
         }
         LocalRef<jstring> javaPath(toJavaString(path));
-        LocalRef<jstring> javaMain(mainClass ? toJavaStringUtf(mainClass) : nullptr);
+        const LocalRef<jstring> javaMain = mainClass ? toJavaStringUtf(mainClass) : LocalRef<jstring>();
         LocalRef<jobjectArray> javaEntries(toJavaStringArray(entries, false));
         callMethodVoid("fixture.Objects", nullptr, "writeArchive",
                        "Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;", javaPath.get(), javaMain.get(),

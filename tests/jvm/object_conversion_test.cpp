@@ -13,15 +13,17 @@ namespace {
 constexpr char kObjects[] = "fixture.Objects";
 const std::string kStreamHeader("\xAC\xED\x00\x05", 4);
 
-jobject make(const char* method, const char* resultClass) {
+LocalRef<jobject> make(const char* method, const char* resultClass) {
     return callMethodObject(kObjects, nullptr, method, resultClass, nullptr);
 }
-jobject makeParcel(const char16_t* label, int payloadBytes) {
+LocalRef<jobject> makeParcel(const char16_t* label, int payloadBytes) {
     LocalRef<jstring> text(toJavaString(label));
     return callMethodObject(kObjects, nullptr, "parcel", "fixture.Parcel", "Ljava/lang/String;I", text.get(),
                             jint{payloadBytes});
 }
-std::string javaText(jobject string) { return toUtf8(fromJavaString(static_cast<jstring>(string))); }
+std::string javaText(const LocalRef<jobject>& string) {
+    return toUtf8(fromJavaString(static_cast<jstring>(string.get())));
+}
 std::string valueOf(jobject object) {
     return javaText(
         callMethodObject("java.lang.String", nullptr, "valueOf", "java.lang.String", "Ljava/lang/Object;", object));
@@ -89,7 +91,7 @@ TEST_F(ObjectStreams, WhatCannotBeSerializedGivesTheStreamHeaderOnly) {
 }
 
 TEST_F(ObjectStreams, NoBytesOrBadBytesGiveNoObject) {
-    const std::string bytes = serializeObject(LocalRef<jobject>(makeParcel(u"x", 10)).get());
+    const std::string bytes = serializeObject(makeParcel(u"x", 10).get());
     ASSERT_GT(bytes.size(), 20u);
     EXPECT_EQ(deserializeObject(bytes.data(), 0), nullptr);
     EXPECT_EQ(deserializeObject(nullptr, 0), nullptr);
@@ -145,12 +147,12 @@ TEST_F(ObjectStreams, OnlyAllowedClassesAreReadAndRefusedOnesAreNotDelivered) {
     FeatureInterface record{1, nullptr};
     ASSERT_EQ(bindMethod(record, kObjects, 0, "receive", "(Ljava/lang/Object;)V"), 1);
     const std::string gadget = serializeObject(LocalRef<jobject>(newObject("outside.Gadget", nullptr)).get());
-    const std::string parcel = serializeObject(LocalRef<jobject>(makeParcel(u"p", 4)).get());
+    const std::string parcel = serializeObject(makeParcel(u"p", 4).get());
     ASSERT_GT(gadget.size(), 4u);
     const auto gadgetsRead = [] { return callMethodInt("outside.Gadget", nullptr, "readCount", nullptr); };
     const auto setFilter = [](const char* pattern) {
         LocalRef<jstring> key(toJavaStringUtf("tavrelo.serialFilter"));
-        LocalRef<jstring> value(pattern ? toJavaStringUtf(pattern) : nullptr);
+        const LocalRef<jstring> value = pattern ? toJavaStringUtf(pattern) : LocalRef<jstring>();
         LocalRef<jobject> previous(
             pattern ? callMethodObject("java.lang.System", nullptr, "setProperty", "java.lang.String",
                                        "Ljava/lang/String;Ljava/lang/String;", key.get(), value.get())
@@ -288,9 +290,9 @@ TEST_F(Images, ImageFilesAreReadOrRefused) {
 }
 
 TEST_F(Images, ColorsByFieldName) {
-    const auto rgb = [](jobject color) {
-        LocalRef<jobject> keep(color);
-        return javaText(callMethodObject(kObjects, nullptr, "rgb", "java.lang.String", "Ljava/awt/Color;", color));
+    const auto rgb = [](const LocalRef<jobject>& color) {
+        return javaText(
+            callMethodObject(kObjects, nullptr, "rgb", "java.lang.String", "Ljava/awt/Color;", color.get()));
     };
     EXPECT_EQ(rgb(colorByName("red")), "ffff0000");
     EXPECT_EQ(rgb(colorByName("BLUE")), "ff0000ff");

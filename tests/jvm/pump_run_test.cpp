@@ -15,7 +15,7 @@ using Lines = std::vector<std::string>;
 
 std::string receivedHere() {
     return toUtf8(fromJavaString(
-        static_cast<jstring>(callMethodObject("fixture.Pump", nullptr, "received", "java.lang.String", nullptr))));
+        localAs<jstring>(callMethodObject("fixture.Pump", nullptr, "received", "java.lang.String", nullptr)).get()));
 }
 
 TEST(PumpRun, SerializedObjectsTravelBothWaysAndTheQuitControlEndsThePeer) {

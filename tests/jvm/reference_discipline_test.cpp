@@ -188,7 +188,7 @@ void archiveLoops(TempDir& dir, int rounds) {
 // The control: what a forgotten local reference and forgotten global references look like.
 void leakOnPurpose() {
     for (int i = 0; i < 200; ++i)
-        (void)toJavaStringUtf("kept");
+        (void)toJavaStringUtf("kept").release();
     FeatureInterface record{1, nullptr};
     ASSERT_EQ(bindMethod(record, kObjects, 0, "paintHalves", "(Ljava/awt/Graphics2D;II)V"), 1);
     static std::vector<ImagePixels> kept;
@@ -218,8 +218,8 @@ void measuredLoops(const std::string& mode) {
     }
     std::printf("heap growth kb=%d\n", usedHeapKb() - before);
     const JniRoots rootsAfter = liveJniReferences();
-    std::printf("local references growth=%lld\nglobal references growth=%lld\n",
-                rootsAfter.locals - rootsBefore.locals, rootsAfter.globals - rootsBefore.globals);
+    std::printf("local references growth=%lld\nglobal references growth=%lld\n", rootsAfter.locals - rootsBefore.locals,
+                rootsAfter.globals - rootsBefore.globals);
 }
 
 // Runs this program again with this test only: there, the variable says which loops to run.
@@ -239,8 +239,7 @@ TEST(ReferenceDiscipline, ThousandsOfConversionsKeepNoReferences) {
     EXPECT_LT(loops.heapGrowthKb, 4 * 1024) << loops.run.out;
     EXPECT_EQ(loops.localGrowth, 0) << loops.run.out;
     EXPECT_NE(loops.globalGrowth, kNotReported) << loops.run.out;
-    EXPECT_LT(loops.globalGrowth, 50) << "one leaked per round would be 100 or more\n"
-                                      << loops.run.out;
+    EXPECT_LT(loops.globalGrowth, 50) << "one leaked per round would be 100 or more\n" << loops.run.out;
 }
 
 } // namespace

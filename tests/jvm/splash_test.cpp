@@ -34,32 +34,33 @@ struct FakeWindow {
     void blit() {
         const std::lock_guard<SlimLock> guard(frame->lock);
         if (frame->pixels)
-            lastFrame.assign(frame->pixels.data(), frame->pixels.data() + frame->pixels.width() * frame->pixels.height());
+            lastFrame.assign(frame->pixels.data(),
+                             frame->pixels.data() + frame->pixels.width() * frame->pixels.height());
     }
 } fake;
 
 const SplashWindow kFakeWindow{
-    [] () noexcept { return fake.state.load(); },
-    [] () noexcept { ++fake.timers; },
-    [] () noexcept { return fake.size; },
-    [] () noexcept {
+    []() noexcept { return fake.state.load(); },
+    []() noexcept { ++fake.timers; },
+    []() noexcept { return fake.size; },
+    []() noexcept {
         EXPECT_EQ(fake.state.load(), SplashWindowState::Shown); // never without a live window
         ++fake.repaints;
         fake.blit();
     },
-    [] () noexcept {
+    []() noexcept {
         fake.closed = true;
         if (fake.painter.joinable()) fake.painter.join();
         fake.state = SplashWindowState::Gone;
     },
-    [] (unsigned ms) noexcept {
+    [](unsigned ms) noexcept {
         ++fake.ticks;
         fake.lastSleep = ms;
         fake.clockMs += ms;
         os::sleepMs(50);
     },
-    [] () noexcept { return fake.clockMs.load() / 1000; },
-    [] () noexcept { return fake.ending.load(); },
+    []() noexcept { return fake.clockMs.load() / 1000; },
+    []() noexcept { return fake.ending.load(); },
 };
 
 int field(const char* name) {
@@ -71,9 +72,12 @@ void setField(const char* name, int value) {
     callMethodVoid(kSplash, nullptr, "set", "Ljava/lang/String;I", text.get(), jint{value});
 }
 std::string calls() {
-    return toUtf8(fromJavaString(static_cast<jstring>(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr))));
+    return toUtf8(fromJavaString(
+        localAs<jstring>(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr)).get()));
 }
-unsigned at(int x, int y) { return static_cast<unsigned>(fake.lastFrame.at(static_cast<std::size_t>(y * fake.size.width + x))); }
+unsigned at(int x, int y) {
+    return static_cast<unsigned>(fake.lastFrame.at(static_cast<std::size_t>(y * fake.size.width + x)));
+}
 
 class SplashController : public ::testing::Test {
   protected:
@@ -90,10 +94,11 @@ class SplashController : public ::testing::Test {
     // its own, as the launcher does.
     void run(const char* app, const char* format = "png", int width = 60, int height = 50) {
         LocalRef<jstring> type(toJavaStringUtf(format));
-        LocalRef<jbyteArray> bytes(static_cast<jbyteArray>(callMethodObject(
-            kSplash, nullptr, "imageBytes", "[B", "Ljava/lang/String;II", type.get(), jint{width}, jint{height})));
+        const LocalRef<jbyteArray> bytes = localAs<jbyteArray>(callMethodObject(
+            kSplash, nullptr, "imageBytes", "[B", "Ljava/lang/String;II", type.get(), jint{width}, jint{height}));
         const JavaByteElements data = readJavaByteArray(bytes.get());
-        ASSERT_TRUE(loadSplashPicture(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), picture));
+        ASSERT_TRUE(
+            loadSplashPicture(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), picture));
         EXPECT_FALSE(os::pathExists(splashImageFileName()));
         EXPECT_EQ(picture.width, width);
         fake.state = SplashWindowState::Shown;
@@ -169,7 +174,8 @@ TEST_F(SplashController, CloseRulesTheApplicationsMethodsThreeSecondsAndTheLaunc
         callMethodVoid(kSplash, nullptr, "forget", nullptr);
         fake.ticks = 0;
         std::thread ender([launcherEnds] {
-            while (fake.ticks.load() < 3) os::sleepMs(5);
+            while (fake.ticks.load() < 3)
+                os::sleepMs(5);
             if (launcherEnds)
                 fake.ending = true;
             else
@@ -189,7 +195,8 @@ TEST_F(SplashController, ClosingWhileASlowPaintRunsFinishesAfterItAndLeavesNothi
         setField("closeAfter", 3 + round % 3);
         fake.closed = false;
         fake.painter = std::thread([] {
-            while (!fake.closed.load()) fake.blit();
+            while (!fake.closed.load())
+                fake.blit();
         });
         run("fixture.Splash$Slow");
         EXPECT_GE(field("paints"), 1) << round;

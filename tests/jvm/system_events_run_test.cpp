@@ -12,8 +12,8 @@ namespace tavrelo::test {
 namespace {
 
 std::string takeCalls() {
-    LocalRef<jstring> calls(
-        static_cast<jstring>(callMethodObject("fixture.Events", nullptr, "takeCalls", "java.lang.String", nullptr)));
+    const LocalRef<jstring> calls =
+        localAs<jstring>(callMethodObject("fixture.Events", nullptr, "takeCalls", "java.lang.String", nullptr));
     return toUtf8(fromJavaString(calls.get()));
 }
 
