@@ -16,7 +16,7 @@ for file in $(find "$root"/{applet,bridge,desktop,ipc,launcher,natives,screensav
 done | sort -u >"$work/code"
 
 # The reference: every `static [native] Type name(Type a, ...)` in docs/, as a JNI signature.
-grep -ohE '`static (native )?[A-Za-z0-9_.\[\]]+ [A-Za-z_]+\([^)`]*\)`' "$root"/docs/*.md | tr -d '`' | awk -f "$here/reference.awk" | sort -u >"$work/reference"
+grep -ohE '`static (native )?[][A-Za-z0-9_.]+ [A-Za-z_]+\([^)`]*\)`' "$root"/docs/*.md | tr -d '`' | awk -f "$here/reference.awk" | sort -u >"$work/reference"
 
 status=0
 [ -s "$work/code" ] && [ -s "$work/reference" ] || { echo "signatures: nothing found" >&2; exit 1; }
