@@ -1,4 +1,5 @@
-# The methods one source file binds, the file read as a single line: "kind name signature key".
+# The methods the given source files bind, each file read as a single line:
+# "kind name signature key".
 # A native registered under several prefixes gives one line per prefix, all with one key.
 
 # The string literals of `text`, in order, into `out`; their count.
@@ -19,8 +20,8 @@ function next_match(pattern,   found) {
     return found
 }
 
-{
-    s = $0
+function bindings(s,   found, body, array, n, np, i, j, literal, prefix, pump, pair, table) {
+    delete nativeArray
     gsub(/"[ \t]+"/, "", s)                       # literals continued on the next line
     gsub(/Get(Static)?MethodID\([^;]*;/, "", s)   # the runtime's own methods, not the application's
 
@@ -71,3 +72,7 @@ function next_match(pattern,   found) {
         print "method", pair[1], pair[2], pair[1] pair[2]
     }
 }
+
+FNR == 1 && NR > 1 { bindings(text); text = "" }
+{ text = text " " $0 }
+END { bindings(text) }
