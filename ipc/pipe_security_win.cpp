@@ -75,6 +75,10 @@ PipeAttributes createPipeSecurity(PipeAccess access) noexcept {
     return owned;
 }
 
-void PipeAttributesPolicy::close(Type attributes) noexcept { HeapFree(GetProcessHeap(), 0, attributes); }
+void PipeAttributesPolicy::close(Type attributes) noexcept {
+    const DWORD saved = GetLastError();
+    HeapFree(GetProcessHeap(), 0, attributes);
+    SetLastError(saved);
+}
 
 } // namespace tavrelo
