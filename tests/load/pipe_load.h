@@ -10,7 +10,7 @@
 namespace tavrelo::load {
 
 // What the process holds: threads, handles (descriptors on the host) and memory in use (the
-// heap's bytes in use on the host, the private commit on Windows).
+// bytes in use in the heaps).
 struct ProcessCounts {
     long threads = 0;
     long handles = 0;
