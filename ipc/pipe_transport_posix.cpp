@@ -229,12 +229,13 @@ bool PipeListener::open(TextView name, PipeAccess access) noexcept {
     }
     access_ = access; // the private directory admits only the user on the host
     PipeHandle lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lock || ::flock(static_cast<int>(lock.get()), LOCK_EX | LOCK_NB) != 0)
-        return false; // another listener holds the name
+    // Held by another listener: the name is theirs.
+    if (!lock || ::flock(static_cast<int>(lock.get()), LOCK_EX | LOCK_NB) != 0) return false;
     (void)::unlink(path.c_str()); // the socket of a server that is gone
     PipeHandle listening(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     const int s = static_cast<int>(listening.get());
-    if (!listening || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, kBacklog) != 0)
+    if (!listening || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(s, kBacklog) != 0)
         return false;
     instance_ = std::move(listening);
     lock_ = std::move(lock);

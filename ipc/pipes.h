@@ -127,8 +127,8 @@ public:
 private:
     Text name_;
     PipeAccess access_ = PipeAccess::CurrentUser;
-    PipeHandle instance_;   // Windows: the instance waiting for a client; host: the listening socket
-    PipeHandle lock_;       // host: the lock file that makes the holder the only server
+    PipeHandle instance_;     // Windows: the instance waiting for a client; host: the listening socket
+    PipeHandle lock_;         // host: the lock file that makes the holder the only server
     PipeAttributes security_; // Windows: the attributes every instance is created with
 };
 

@@ -27,15 +27,15 @@ struct LoadPlan {
 
 struct LoadFigures {
     // The limit on connection threads: silent connections opened beyond it, and how many of all
-    // the silent ones were closed within a second (those beyond the limit, when it holds).
+    // the silent ones were closed within half the wait (those beyond the limit, when it holds).
     int limitProbes = 0;
     int closedAtOnce = 0;
-    int connections = 0;    // hostile connections made
-    int openFailures = 0;   // hostile connections that found no free instance
-    int stalled = 0;        // of them, silent or stopped mid-frame, waiting to be dropped
+    int connections = 0;         // hostile connections made
+    int openFailures = 0;        // hostile connections that found no free instance
+    int stalled = 0;             // of them, silent or stopped mid-frame, waiting to be dropped
     unsigned longestStallMs = 0; // the longest such a client waited to be dropped
-    bool allDropped = true; // every stalled client was dropped within the bound
-    unsigned drainMs = 0;   // after the last client: until the listener ran no connection thread
+    bool allDropped = true;      // every stalled client was dropped within the bound
+    unsigned drainMs = 0;        // after the last client: until the listener ran no connection thread
     long objectsSent = 0;
     long objectsDelivered = 0;
     bool inOrder = true; // the delivered objects are the sent ones, in their order
