@@ -10,9 +10,8 @@ namespace tavrelo {
 // their own behind the service's name.
 inline constexpr unsigned long kInteractivePipeRights = 0x0012019B; // FILE_GENERIC_READ|WRITE minus 0x4
 
-// SECURITY_ATTRIBUTES for the given access, with handles that are not inherited. The caller owns
-// them for the life of the pipe; null when a step failed. Release with freePipeSecurity.
-[[nodiscard]] void* createPipeSecurity(PipeAccess access) noexcept;
-void freePipeSecurity(void* attributes) noexcept;
+// SECURITY_ATTRIBUTES for the given access, with handles that are not inherited, owned for the
+// life of the pipe; empty when a step failed.
+[[nodiscard]] PipeAttributes createPipeSecurity(PipeAccess access) noexcept;
 
 } // namespace tavrelo

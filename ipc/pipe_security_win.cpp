@@ -48,9 +48,12 @@ bool addParentUser(ACL* acl, DWORD rights) {
 
 } // namespace
 
-void* createPipeSecurity(PipeAccess access) noexcept {
+PipeAttributes createPipeSecurity(PipeAccess access) noexcept {
+    // The attributes open the block, so the owner frees the block through them.
+    static_assert(offsetof(SecurityBlock, attributes) == 0, "the attributes open the block");
     auto* block = static_cast<SecurityBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SecurityBlock)));
-    if (!block) return nullptr;
+    PipeAttributes owned(block ? &block->attributes : nullptr);
+    if (!block) return owned;
     auto* acl = reinterpret_cast<ACL*>(block->acl);
     // The serving account needs full rights even on the service pipes: creating the further
     // instances of its own pipe is checked against this list too.
@@ -65,19 +68,17 @@ void* createPipeSecurity(PipeAccess access) noexcept {
     if (ok && access == PipeAccess::ParentOnly) ok = addParentUser(acl, kInteractivePipeRights);
     ok = ok && InitializeSecurityDescriptor(&block->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
          SetSecurityDescriptorDacl(&block->descriptor, TRUE, acl, FALSE);
-    if (!ok) {
-        HeapFree(GetProcessHeap(), 0, block);
-        return nullptr;
-    }
+    if (!ok) return PipeAttributes();
     block->attributes.nLength = sizeof(SECURITY_ATTRIBUTES);
     block->attributes.lpSecurityDescriptor = &block->descriptor;
     block->attributes.bInheritHandle = FALSE;
-    static_assert(offsetof(SecurityBlock, attributes) == 0, "the attributes open the block");
-    return &block->attributes;
+    return owned;
 }
 
-void freePipeSecurity(void* attributes) noexcept {
-    if (attributes) HeapFree(GetProcessHeap(), 0, attributes);
+void PipeAttributesPolicy::close(Type attributes) noexcept {
+    const DWORD saved = GetLastError();
+    HeapFree(GetProcessHeap(), 0, attributes);
+    SetLastError(saved);
 }
 
 } // namespace tavrelo

@@ -18,6 +18,7 @@ constexpr unsigned kBusyPauseMs = 50;
 // Counted from the waits themselves (a wait that runs out took the server's default time).
 constexpr unsigned kBusyBudgetMs = 30000;
 
+// What the listener thread and its connection threads share; the last of them frees it.
 struct ServerStart {
     Text name;
     PipeAccess access;
@@ -26,15 +27,19 @@ struct ServerStart {
     void* data;
     ConnectionHandler handler;
     std::atomic<int>* live;
+    std::atomic<int> holders{1};     // the listener thread and every connection thread running
+    std::atomic<int> connections{0}; // the connection threads running
 
     [[nodiscard]] bool stopping() const noexcept { return stop && stop->load() != 0; }
 };
 
+void letGo(ServerStart* server) noexcept {
+    if (server->holders.fetch_sub(1) == 1) delete server;
+}
+
 struct ConnectionStart {
     PipeRef pipe;
-    void* data;
-    ConnectionHandler handler;
-    std::atomic<int>* live;
+    ServerStart* server;
 };
 
 void threadEnding() noexcept {
@@ -59,12 +64,15 @@ bool admitted(const ServerStart& server, PipeRef connection) noexcept {
 
 void connectionThread(void* raw) {
     std::unique_ptr<ConnectionStart> start(static_cast<ConnectionStart*>(raw));
-    std::atomic<int>* live = start->live;
+    ServerStart* server = start->server;
+    std::atomic<int>* live = server->live;
     PipeHandle pipe(start->pipe);
-    start->handler(pipe.get(), start->data);
+    start.reset();
+    server->handler(pipe.get(), server->data);
     disconnectPipe(pipe.get());
     pipe.reset();
-    start.reset();
+    server->connections.fetch_sub(1);
+    letGo(server);
     threadEnding();
     if (live) live->fetch_sub(1); // the last act: the owner may free the data from here on
 }
@@ -75,15 +83,21 @@ void serve(ServerStart& server, PipeListener& listener) {
         PipeHandle connection = listener.accept();
         if (!connection) continue; // accept paces its own retries
         if (server.stopping()) break;
-        if (!admitted(server, connection.get())) {
+        // A connection from a stranger, or one beyond the threads a listener may run, is closed
+        // unread; the running connections end within their wait for the client.
+        if (!admitted(server, connection.get()) || server.connections.load() >= kConnectionThreadLimit) {
             disconnectPipe(connection.get());
             continue;
         }
-        auto* start = new (std::nothrow) ConnectionStart{connection.get(), server.data, server.handler, server.live};
+        auto* start = new (std::nothrow) ConnectionStart{connection.get(), &server};
+        server.connections.fetch_add(1);
+        server.holders.fetch_add(1);
         if (start && startCounted(server.live, connectionThread, start)) {
             (void)connection.release();
             if (!server.manyConnections) break;
         } else {
+            server.connections.fetch_sub(1);
+            server.holders.fetch_sub(1);
             delete start;
             disconnectPipe(connection.get());
         }
@@ -109,7 +123,7 @@ void serverThread(void* raw) {
         break;
     }
     std::atomic<int>* live = server->live;
-    server.reset();
+    letGo(server.release());
     threadEnding();
     if (live) live->fetch_sub(1);
 }

@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <string>
 
 #include "ipc/pipes.h"
@@ -117,6 +119,8 @@ void* threadEntry(void* raw) {
 }
 
 } // namespace
+
+void PipeAttributesPolicy::close(Type) noexcept {} // the host's pipes carry no attributes
 
 void PipePolicy::close(Type pipe) noexcept {
     const int saved = errno;
@@ -224,58 +228,55 @@ bool PipeListener::open(TextView name, PipeAccess access) noexcept {
         return false;
     }
     access_ = access; // the private directory admits only the user on the host
-    const int lock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock < 0) return false;
-    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) { // another listener holds the name
-        ::close(lock);
-        return false;
-    }
+    PipeHandle lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    // Held by another listener: the name is theirs.
+    if (!lock || ::flock(static_cast<int>(lock.get()), LOCK_EX | LOCK_NB) != 0) return false;
     (void)::unlink(path.c_str()); // the socket of a server that is gone
-    const int s = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, kBacklog) != 0) {
-        if (s >= 0) ::close(s);
-        ::close(lock);
+    PipeHandle listening(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+    const int s = static_cast<int>(listening.get());
+    if (!listening || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(s, kBacklog) != 0)
         return false;
-    }
-    instance_ = s;
-    lock_ = lock;
+    instance_ = std::move(listening);
+    lock_ = std::move(lock);
     return true;
 }
 
 PipeHandle PipeListener::accept() noexcept {
-    if (instance_ == -1) {
+    if (!instance_) {
         os::sleepMs(500);
         return PipeHandle();
     }
-    int connection = -1;
-    while ((connection = ::accept4(static_cast<int>(instance_), nullptr, nullptr, SOCK_CLOEXEC)) < 0 &&
+    PipeHandle connection;
+    while (!(connection = PipeHandle(::accept4(static_cast<int>(instance_.get()), nullptr, nullptr, SOCK_CLOEXEC))) &&
            errno == EINTR) {
     }
-    if (connection < 0) {
+    if (!connection) {
         os::sleepMs(100);
         return PipeHandle();
     }
+    const int fd = static_cast<int>(connection.get());
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::getuid()) {
-        ::close(connection);
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::getuid()) return PipeHandle();
+    // A client may keep a read or a write waiting kConnectionWaitMs at most.
+    const timeval wait{kConnectionWaitMs / 1000, (kConnectionWaitMs % 1000) * 1000};
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) != 0)
         return PipeHandle();
-    }
-    return PipeHandle(connection);
+    return connection;
 }
 
 void PipeListener::close() noexcept {
-    if (instance_ != -1) {
+    if (instance_) {
         try {
             const std::string path = socketPath(name_);
             if (!path.empty()) (void)::unlink(path.c_str()); // while the lock is still ours
         } catch (...) {
         }
-        ::close(static_cast<int>(instance_));
     }
-    if (lock_ != -1) ::close(static_cast<int>(lock_));
-    instance_ = -1;
-    lock_ = -1;
+    instance_.reset();
+    lock_.reset();
 }
 
 bool startPipeThread(void (*routine)(void*), void* argument) noexcept {

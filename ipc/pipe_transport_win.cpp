@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <new>
+#include <utility>
 
 #include "ipc/pipe_security.h"
 #include "ipc/pipes.h"
@@ -11,6 +12,7 @@ namespace tavrelo {
 namespace {
 
 constexpr DWORD kBufferSize = 512;
+constexpr DWORD kLookPauseMs = 16; // the longest pause between two looks for a served message
 constexpr DWORD kPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
 // Generic write would ask for the right to create instances, which users lack on service pipes;
 // writing attributes is what switching to message mode needs.
@@ -35,6 +37,22 @@ HANDLE createInstance(const Text& name, void* security, bool first) noexcept {
     return CreateNamedPipeW(wc(name), PIPE_ACCESS_DUPLEX | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0), kPipeMode,
                             PIPE_UNLIMITED_INSTANCES, kBufferSize, kBufferSize, kPipeDefaultWaitMs,
                             static_cast<SECURITY_ATTRIBUTES*>(security));
+}
+
+// On a served connection, waits until the client's next message is there: false when it kept us
+// waiting kConnectionWaitMs. A client's end, a client that is gone or a pipe that cannot be asked
+// go straight on to the read, which then reports them. Server ends stay synchronous, so a flush
+// still waits for the client: the wait for a message is a look into the pipe at growing pauses.
+bool messageArrives(HANDLE pipe) noexcept {
+    DWORD flags = 0;
+    if (!GetNamedPipeInfo(pipe, &flags, nullptr, nullptr, nullptr) || (flags & PIPE_SERVER_END) == 0) return true;
+    const ULONGLONG deadline = GetTickCount64() + kConnectionWaitMs;
+    for (DWORD pause = 1;; pause = pause < kLookPauseMs ? pause * 2 : kLookPauseMs) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available > 0) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(pause);
+    }
 }
 
 struct ThreadStart {
@@ -106,12 +124,13 @@ bool writeMessage(PipeRef pipe, const void* bytes, std::size_t size) noexcept {
 
 long readMessage(PipeRef pipe, void* buffer, std::size_t capacity) noexcept {
     if (capacity > 0x7FFFFFFF) capacity = 0x7FFFFFFF;
+    if (!messageArrives(handleOf(pipe))) return -1;
     DWORD got = 0;
     if (ReadFile(handleOf(pipe), buffer, static_cast<DWORD>(capacity), &got, nullptr)) return static_cast<long>(got);
     if (GetLastError() != ERROR_MORE_DATA) return -1;
     // The message is longer than the caller keeps: read the rest away so the next read starts
-    // at the next message.
-    char rest[512];
+    // at the next message. A message is whole in the pipe once its first byte is.
+    char rest[4096];
     for (;;) {
         DWORD more = 0;
         if (ReadFile(handleOf(pipe), rest, sizeof rest, &more, nullptr)) break;
@@ -137,56 +156,50 @@ bool PipeListener::open(TextView name, PipeAccess access) noexcept {
         return false;
     }
     access_ = access;
-    security_ = createPipeSecurity(access);
-    if (!security_) return false;
-    HANDLE first = createInstance(name_, security_, true);
-    if (first == INVALID_HANDLE_VALUE) {
-        close();
-        return false;
-    }
+    PipeAttributes security = createPipeSecurity(access);
+    if (!security) return false;
+    PipeHandle first(refOf(createInstance(name_, security.get(), true)));
+    if (!first) return false;
     // Where the first-instance flag is not enforced, a count above our own instance still tells
     // that someone else created the name first.
     DWORD instances = 0;
-    if (!GetNamedPipeHandleStateW(first, nullptr, &instances, nullptr, nullptr, nullptr, 0) || instances != 1) {
-        CloseHandle(first);
-        close();
+    if (!GetNamedPipeHandleStateW(handleOf(first.get()), nullptr, &instances, nullptr, nullptr, nullptr, 0) ||
+        instances != 1) {
+        first.reset();
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    instance_ = refOf(first);
+    instance_ = std::move(first);
+    security_ = std::move(security);
     return true;
 }
 
 PipeHandle PipeListener::accept() noexcept {
-    if (instance_ == -1) {
-        if (!security_) return PipeHandle();
-        HANDLE next = createInstance(name_, security_, false);
-        if (next == INVALID_HANDLE_VALUE) {
+    if (!security_) {
+        Sleep(500);
+        return PipeHandle();
+    }
+    if (!instance_) {
+        instance_.reset(refOf(createInstance(name_, security_.get(), false)));
+        if (!instance_) {
             Sleep(500);
             return PipeHandle();
         }
-        instance_ = refOf(next);
     }
-    if (!ConnectNamedPipe(handleOf(instance_), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
+    if (!ConnectNamedPipe(handleOf(instance_.get()), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
         // A client that came and went before we listened: reset the instance and listen again.
-        if (!DisconnectNamedPipe(handleOf(instance_))) {
-            CloseHandle(handleOf(instance_));
-            instance_ = -1;
-        }
+        if (!DisconnectNamedPipe(handleOf(instance_.get()))) instance_.reset();
         Sleep(10);
         return PipeHandle();
     }
-    PipeHandle connected(instance_);
-    HANDLE next = createInstance(name_, security_, false);
-    instance_ = next == INVALID_HANDLE_VALUE ? -1 : refOf(next);
+    PipeHandle connected(std::move(instance_));
+    instance_.reset(refOf(createInstance(name_, security_.get(), false)));
     return connected;
 }
 
 void PipeListener::close() noexcept {
-    if (instance_ != -1) CloseHandle(handleOf(instance_));
-    instance_ = -1;
-    freePipeSecurity(security_);
-    security_ = nullptr;
+    instance_.reset();
+    security_.reset();
 }
 
 bool startPipeThread(void (*routine)(void*), void* argument) noexcept {

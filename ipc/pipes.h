@@ -45,6 +45,13 @@ struct PipePolicy {
     static void close(Type pipe) noexcept;
 };
 using PipeHandle = UniqueHandle<PipePolicy>;
+// The security attributes a listener creates its instances with (Windows; none on the host).
+struct PipeAttributesPolicy {
+    using Type = void*;
+    static constexpr Type invalid() noexcept { return nullptr; }
+    static void close(Type attributes) noexcept;
+};
+using PipeAttributes = UniqueHandle<PipeAttributesPolicy>;
 
 // Who may use a served pipe. Every pipe refuses remote clients and none is inherited.
 enum class PipeAccess {
@@ -79,6 +86,14 @@ inline constexpr unsigned kPipeDefaultWaitMs = 2000;
 // One attempt at opening a served pipe for an exchange, in message mode.
 [[nodiscard]] PipeHandle openPipe(TextView name, PipeOpen& outcome) noexcept;
 
+// A served connection may keep its server waiting this long for one message, or for the peer to
+// take one written to it: one that connects and never writes, stops in the middle of a frame or
+// never reads is dropped after it. Clients wait for their servers without a limit.
+inline constexpr unsigned kConnectionWaitMs = 5000;
+// The most connection threads one listener runs at once. A connection beyond them is closed at
+// once, unread; the listener goes on serving.
+inline constexpr int kConnectionThreadLimit = 64;
+
 // Writes `size` bytes as one message; true only when all of them were written.
 [[nodiscard]] bool writeMessage(PipeRef pipe, const void* bytes, std::size_t size) noexcept;
 // Reads one message, keeping at most `capacity` bytes; the rest of a longer message is read and
@@ -105,15 +120,16 @@ public:
     // Blocks until a client connects and returns that connection; the next instance is created
     // before it is handed out, so the name never lapses while the listener lives. Invalid when
     // the wait failed (a failed creation pauses 500 ms first, so a caller's loop never spins).
+    // Reads and writes on the connection wait at most kConnectionWaitMs.
     [[nodiscard]] PipeHandle accept() noexcept;
     void close() noexcept;
 
 private:
     Text name_;
     PipeAccess access_ = PipeAccess::CurrentUser;
-    PipeRef instance_ = -1;    // Windows: the instance waiting for a client; host: the listening socket
-    PipeRef lock_ = -1;        // host: the lock file that makes the holder the only server
-    void* security_ = nullptr; // Windows: the attributes every instance is created with
+    PipeHandle instance_;     // Windows: the instance waiting for a client; host: the listening socket
+    PipeHandle lock_;         // host: the lock file that makes the holder the only server
+    PipeAttributes security_; // Windows: the attributes every instance is created with
 };
 
 // Starts a detached thread; false when it could not be created (`routine` then never runs).
