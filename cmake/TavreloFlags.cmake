@@ -1,6 +1,9 @@
 # Warnings are faults on every tree. Windows deliverables are small, static and stripped.
 function(tavrelo_project_flags target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wshadow -Wno-missing-field-initializers)
+    if(TAVRELO_FUZZ)
+        target_compile_options(${target} PRIVATE -Wno-unused-private-field) # members only Windows uses
+    endif()
     if(WIN32)
         target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                      _WIN32_WINNT=0x0601)

@@ -21,7 +21,9 @@ struct Decision {
     void* context;
 };
 
-bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
+} // namespace
+
+bool readHandedArguments(PipeRef pipe, std::vector<Text>& arguments) {
     std::int32_t count = 0;
     if (!readInt32(pipe, count) || count < 0 || count > kMaxHandedArguments) return false;
     arguments.reserve(static_cast<std::size_t>(count));
@@ -37,11 +39,13 @@ bool readArguments(PipeRef pipe, std::vector<Text>& arguments) {
     return true;
 }
 
+namespace {
+
 bool answerNewStart(PipeRef pipe, char* reply, std::size_t replySize, void* data) {
     const auto& decision = *static_cast<const Decision*>(data);
     std::vector<Text> arguments;
     try {
-        if (!readArguments(pipe, arguments)) return false; // no answer: the new start runs
+        if (!readHandedArguments(pipe, arguments)) return false; // no answer: the new start runs
     } catch (...) {
         return false;
     }

@@ -3,6 +3,7 @@
 // new start ends.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/text.h"
@@ -18,6 +19,11 @@ using OneInstanceDecider = bool (*)(std::vector<Text>& arguments, void* context)
 inline constexpr int kMaxHandedArguments = 1024;
 // An argument is kept to this many UTF-16 units on the receiving side (a 2,048-byte buffer).
 inline constexpr std::size_t kHandedArgumentUnits = 1023;
+
+// The running instance's side of the exchange: the count, then one message per argument, read
+// from a connected pipe (a PipeRef). False when the count is out of range or the connection
+// ends first; an argument is cut at kHandedArgumentUnits and ends at its first NUL.
+[[nodiscard]] bool readHandedArguments(std::intptr_t pipe, std::vector<Text>& arguments);
 
 // "\\.\pipe\Tavrelo_OneInstance_<session>(<directory>$<base name>)".
 [[nodiscard]] Text oneInstancePipeName(TextView launcherDirectory, TextView baseName);

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing need (Debian packages) and creates the wine prefix under
 # build/. Safe to run again: it only does what is missing. With --host, only what the Linux
-# build needs (no Windows compilers, no wine).
+# build needs (no Windows compilers, no wine); with --fuzz, that and clang with libFuzzer.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-host_only=0
+host_only=0 fuzz=0
 [ "${1:-}" = "--host" ] && host_only=1
+[ "${1:-}" = "--fuzz" ] && host_only=1 fuzz=1
 
 packages=(cmake ninja-build g++ default-jdk-headless googletest libgtest-dev)
 [ $host_only -eq 1 ] || packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
                                    wine wine64 wine32:i386 xvfb xauth)
+# The fuzz tree: clang, whose libFuzzer and sanitizer runtimes come in libclang-rt-14-dev.
+if [ $host_only -eq 0 ] || [ $fuzz -eq 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -65,7 +65,8 @@ struct FailureActionText {
 };
 [[nodiscard]] FailureActionText reverseForm(const std::vector<FailureAction>& actions);
 // The dependencies as a multi-string (each name NUL-ended, one more NUL at the end); empty
-// names are skipped, since an empty one would end the list early. Empty without names.
+// names and names holding a NUL are skipped, since they would end the list early or split into
+// other names. Empty without names.
 [[nodiscard]] Text dependencyList(TextView dependencies);
 // "\"<directory>\<application>.exe\" __RunService__": the window launcher, also when the console
 // launcher installs (at most kServiceCommandLineLimit units).

@@ -120,7 +120,7 @@ FailureActionText reverseForm(const std::vector<FailureAction>& actions) {
 Text dependencyList(TextView dependencies) {
     Text list;
     for (const TextView name : pieces(dependencies)) {
-        if (name.empty()) continue;
+        if (name.empty() || name.find(u'\0') != TextView::npos) continue;
         list += name;
         list += u'\0';
     }

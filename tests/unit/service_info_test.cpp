@@ -73,6 +73,8 @@ TEST(ServiceRegistration, DependenciesCommandLineAndStopTimeout) {
     // An empty name would end the list early.
     EXPECT_EQ(dependencyList(u"/RpcSs//Tcpip/"), Text(u"RpcSs\0Tcpip\0\0", 13));
     EXPECT_EQ(dependencyList(u""), Text());
+    // A name holding a NUL would end the list or name another service: it is left out.
+    EXPECT_EQ(dependencyList(Text(u"A\0\0B/Tcpip/C\0D", 14)), Text(u"Tcpip\0\0", 7));
     EXPECT_EQ(serviceCommandLine(u"C:\\Apps\\Demo", u"Demo"), u"\"C:\\Apps\\Demo\\Demo.exe\" __RunService__");
     EXPECT_EQ(serviceCommandLine(Text(3000, u'x'), u"Demo").size(), kServiceCommandLineLimit - 1);
     EXPECT_EQ(stopTimeoutFrom(u""), kDefaultStopTimeoutMs);
