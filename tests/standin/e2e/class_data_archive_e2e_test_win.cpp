@@ -70,7 +70,7 @@ TEST(ClassDataArchiveE2E, FirstStartWritesByTheRuntimesReleaseLaterStartsMapTheA
             release21 ? valueOf(first, "-XX:SharedArchiveFile=") : valueOf(first, "-XX:ArchiveClassesAtExit=");
         EXPECT_EQ(std::count(first.begin(), first.end(), "-XX:+AutoCreateSharedArchive"), release21 ? 1 : 0);
         EXPECT_EQ(temporary.rfind(os::textToAnsi(cds) + "\\", 0), 0u) << temporary;
-        EXPECT_TRUE(temporary.ends_with(".tmp")) << temporary;
+        ASSERT_TRUE(temporary.ends_with(".tmp")) << temporary;
         EXPECT_TRUE(app.log().has("archive", temporary));
         EXPECT_FALSE(os::pathExists(os::ansiToText(temporary)));
         const std::string prefix = temporary.substr(cds.size() + 1, temporary.rfind('-') - cds.size());
