@@ -1,10 +1,10 @@
 // The application's class-data archive, kept by the real Linux launcher in a cache of the test's
 // own. The fixture names on standard error the archives its VM has mapped (/proc/self/maps).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "jvm_support.h"
@@ -13,50 +13,36 @@
 namespace tavrelo::test {
 namespace {
 
-constexpr const char* kHello = "hello from the application\n";
-
-struct Archives {
-    std::string directory;
-    // The archives in the cache, each checked to hold the length its name states.
-    std::vector<std::string> list() const {
-        std::vector<std::string> names;
-        (void)os::listDirectory(
-            fromUtf8(directory),
-            [](TextView name, bool, void* out) {
-                static_cast<std::vector<std::string>*>(out)->push_back(toUtf8(name));
-                return true;
-            },
-            &names);
-        for (const std::string& name : names) {
-            EXPECT_TRUE(name.ends_with(".jsa")) << name << ": a left-over file";
-            struct stat info {};
-            const std::size_t dash = name.rfind('-');
-            EXPECT_EQ(::stat((directory + "/" + name).c_str(), &info), 0);
-            EXPECT_EQ(std::to_string(info.st_size) + ".jsa", name.substr(dash + 1)) << name;
-        }
-        return names;
-    }
-    std::string only() const {
-        const auto names = list();
-        EXPECT_EQ(names.size(), 1u);
-        return names.empty() ? std::string() : directory + "/" + names.front();
-    }
-};
-
 bool maps(const RunResult& run, const std::string& archive) {
     return run.err.find("mapped " + archive + "\n") != std::string::npos;
 }
 
+// The fixture started through the launcher with a cache of its own.
 struct CacheApp {
     AppDirectory app{"CdsProbe"};
     TempDir cache;
     Environment environment = launcherEnvironment();
-    Archives archives{toUtf8(cache.path()) + "/tavrelo/cds"};
     CacheApp() { setVariable(environment, "XDG_CACHE_HOME", toUtf8(cache.path())); }
     RunResult run(const std::vector<std::string>& arguments = {}) const {
         RunResult result = app.run(arguments, environment);
-        EXPECT_EQ(result.out, kHello) << "the application's output is its own\n" << result.err;
+        EXPECT_EQ(result.out, "hello from the application\n") << "the output is the application's own\n" << result.err;
         return result;
+    }
+    // The files in the cache: archives that hold the length their names state, nothing left over.
+    std::vector<std::string> archives() const {
+        std::vector<std::string> paths;
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(toUtf8(cache.path()) + "/tavrelo/cds", missing)) {
+            const std::string name = entry.path().filename();
+            EXPECT_EQ(name.substr(name.rfind('-') + 1), std::to_string(entry.file_size()) + ".jsa");
+            paths.push_back(entry.path());
+        }
+        return paths;
+    }
+    std::string only() const {
+        const auto paths = archives();
+        EXPECT_EQ(paths.size(), 1u);
+        return paths.empty() ? std::string() : paths.front();
     }
 };
 
@@ -65,7 +51,7 @@ TEST(ClassDataArchive, WrittenThenMappedRenewedWithItsClassPathReplacedWhenDamag
     // The first start writes the archive at its end, here through System.exit.
     const RunResult first = cache.run({"exit"});
     EXPECT_EQ(first.status, 3) << first.err;
-    const std::string written = cache.archives.only();
+    const std::string written = cache.only();
     EXPECT_FALSE(maps(first, written));
     EXPECT_TRUE(maps(cache.run(), written)) << "the second start maps it";
 
@@ -76,7 +62,7 @@ TEST(ClassDataArchive, WrittenThenMappedRenewedWithItsClassPathReplacedWhenDamag
     const RunResult changed = cache.run();
     EXPECT_EQ(changed.status, 1) << changed.err;
     EXPECT_FALSE(maps(changed, written));
-    const std::string renewed = cache.archives.only();
+    const std::string renewed = cache.only();
     EXPECT_NE(renewed, written);
     EXPECT_TRUE(maps(cache.run(), renewed));
 
@@ -86,7 +72,7 @@ TEST(ClassDataArchive, WrittenThenMappedRenewedWithItsClassPathReplacedWhenDamag
     const RunResult truncated = cache.run();
     EXPECT_EQ(truncated.status, 1) << truncated.err;
     EXPECT_FALSE(maps(truncated, renewed));
-    const std::string repaired = cache.archives.only();
+    const std::string repaired = cache.only();
     EXPECT_TRUE(maps(cache.run(), repaired));
 
     // The user's own choice of class data leaves the cache alone.
@@ -99,7 +85,7 @@ TEST(ClassDataArchive, WrittenThenMappedRenewedWithItsClassPathReplacedWhenDamag
     cache.app.properties("");
     cache.app.dir().write(u"patch/demo/Patched.class", "class file");
     EXPECT_EQ(cache.run().status, 1);
-    EXPECT_TRUE(cache.archives.list().empty());
+    EXPECT_TRUE(cache.archives().empty());
 }
 
 TEST(ClassDataArchive, TwoLaunchersStartedAtOnceBothRunAndLeaveOneValidArchive) {
@@ -110,7 +96,7 @@ TEST(ClassDataArchive, TwoLaunchersStartedAtOnceBothRunAndLeaveOneValidArchive) 
     other.join();
     EXPECT_EQ(runs[0].status, 1) << runs[0].err;
     EXPECT_EQ(runs[1].status, 1) << runs[1].err;
-    const std::string archive = cache.archives.only();
+    const std::string archive = cache.only();
     EXPECT_TRUE(maps(cache.run(), archive));
 }
 
