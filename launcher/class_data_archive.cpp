@@ -244,7 +244,7 @@ void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::str
     const VmLaunchValues& values = runtime.values;
     if (!values.classDataArchive) return off("not an ordinary start of the application");
     const int release = featureRelease(runtime.version);
-    if (release < 13) return off("the runtime's release is older than 13: ", versionText(runtime.version));
+    if (release < 13) return off("the runtime's release is older than 13", versionText(runtime.version));
     std::string option;
     std::vector<std::string> all = options;
     if (const auto tool = os::environmentValue(u"JAVA_TOOL_OPTIONS"))
@@ -252,17 +252,17 @@ void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::str
     if (const char* why = refusingOption(all, option)) return off(why, option);
     const Text library = values.libraryPath;
     const Text baseArchive = library.substr(0, library.find_last_of(os::kPathSeparator) + 1) + u"classes.jsa";
-    if (!os::pathExists(baseArchive)) return off("the runtime has no base archive ", toUtf8(baseArchive));
+    if (!os::pathExists(baseArchive)) return off("the runtime has no base archive", toUtf8(baseArchive));
     const Text directory = cacheDirectory();
     if (directory.empty()) return off("there is no cache directory");
     if (os::ansiToText(os::textToAnsi(directory)) != directory)
-        return off("the runtime cannot be given the cache directory's name ", toUtf8(directory));
+        return off("the runtime cannot be given the cache directory's name", toUtf8(directory));
 
     const std::string classPathPrefix = fixedOption(FixedOption::ClassPath);
     for (std::string& each : options) {
         if (each.rfind(classPathPrefix, 0) != 0) continue;
         const Text classDirectory = archivesFirst(each, runtime.home);
-        if (!classDirectory.empty()) return off("the class path's directory holds class files: ", toUtf8(classDirectory));
+        if (!classDirectory.empty()) return off("a directory of the class path holds class files", toUtf8(classDirectory));
     }
 
     Hash owner;
