@@ -51,6 +51,7 @@ struct VmLaunchValues {
     Text classPath;
     std::vector<Text> programArguments; // main's arguments, each exactly as main gets it
     Text baseName;
+    bool classDataArchive = false; // an ordinary start: keep the application's class-data archive
 };
 
 // Process-wide, written on the launch thread while the VM is created; `vm` and `ended` are read
@@ -153,6 +154,12 @@ struct VmOptionSet {
 // carries a pointer).
 [[nodiscard]] VmOptionSet buildVmOptions(TextView optionString, TextView classPath, TextView launcherDirectory,
                                          TextView classPathOption);
+
+// Adds the options that map this application's class-data archive from the user's cache, or,
+// when there is no valid one, make the runtime write it at its end to a name of this process,
+// which a clean-up step then moves into place. Adds nothing (the trace says why) unless the values
+// ask for it and the runtime (release 13 or later, with a base archive) and the options allow it.
+void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::string>& options);
 
 // The fixed texts of the VM options, unscrambled on first use.
 enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, NoSystemAssertions, ExitHook };

@@ -98,6 +98,7 @@ bool startVm(JavaRuntime& runtime, std::vector<Text>& keptBack) {
         return true;
     }
 
+    addClassDataArchiveOptions(runtime, set.options);
     OptionStorage& storage = optionStorage();
     storage.set = std::move(set);
     storage.array.clear();

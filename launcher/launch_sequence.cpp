@@ -125,9 +125,10 @@ int runLauncher(const LaunchRequest& request) {
     values.classPath = parts.classPath;
     values.programArguments = programArgumentsFor(request, config);
     values.baseName = context.baseName;
+    const bool ordinaryStart = request.launchMode == kModeApplication && request.adminKind == kAdminNone;
+    values.classDataArchive = ordinaryStart;
     if (!createJavaVm(values)) return ends(0, "the VM could not be created"); // it has told the user
 
-    const bool ordinaryStart = request.launchMode == kModeApplication && request.adminKind == kAdminNone;
     const bool takenOver =
         ordinaryStart && askRunningInstance(context.launcherDirectory, context.baseName, values.programArguments);
     if (takenOver) trace("single instance: a running instance took this start's arguments");

@@ -35,6 +35,16 @@ inline constexpr char16_t kListSeparator = u':';
 // left-over "<path>.tmp" is overwritten.
 [[nodiscard]] bool writeFileReplacing(TextView path, std::string_view bytes);
 [[nodiscard]] bool deleteFile(TextView path) noexcept;
+// Moves a file to `to` in one step, replacing a file of that name; false when it cannot (on
+// Windows a file another process holds open is not replaced).
+[[nodiscard]] bool moveFileReplacing(TextView from, TextView to) noexcept;
+// A file's size in bytes and its last modification time (in the system's own unit); absent
+// when the path names nothing.
+struct FileStamp {
+    unsigned long long size = 0;
+    unsigned long long modified = 0;
+};
+[[nodiscard]] std::optional<FileStamp> fileStamp(TextView path) noexcept;
 [[nodiscard]] bool makeDirectory(TextView path) noexcept;
 [[nodiscard]] bool removeDirectory(TextView path) noexcept; // an empty one
 

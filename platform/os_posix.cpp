@@ -80,6 +80,26 @@ bool writeFileReplacing(TextView path, std::string_view bytes) {
     return writeNewFile(temporary, bytes, true) && ::rename(temporary.c_str(), target.c_str()) == 0;
 }
 
+bool moveFileReplacing(TextView from, TextView to) noexcept {
+    try {
+        return ::rename(narrow(from).c_str(), narrow(to).c_str()) == 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<FileStamp> fileStamp(TextView path) noexcept {
+    try {
+        struct stat info;
+        if (::stat(narrow(path).c_str(), &info) != 0) return std::nullopt;
+        return FileStamp{static_cast<unsigned long long>(info.st_size),
+                         static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+                             static_cast<unsigned long long>(info.st_mtim.tv_nsec)};
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 bool deleteFile(TextView path) noexcept {
     try {
         return ::unlink(narrow(path).c_str()) == 0;

@@ -69,7 +69,27 @@ bool writeFileReplacing(TextView path, std::string_view bytes) {
     if (GetFileAttributesW(wc(target)) != INVALID_FILE_ATTRIBUTES &&
         ReplaceFileW(wc(target), wc(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true;
-    return MoveFileExW(wc(temporary), wc(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return moveFileReplacing(temporary, target);
+}
+
+bool moveFileReplacing(TextView from, TextView to) noexcept {
+    try {
+        return MoveFileExW(wc(cstr(from)), wc(cstr(to)), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<FileStamp> fileStamp(TextView path) noexcept {
+    try {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(wc(cstr(path)), GetFileExInfoStandard, &data)) return std::nullopt;
+        return FileStamp{(static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                         (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                             data.ftLastWriteTime.dwLowDateTime};
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 bool deleteFile(TextView path) noexcept {

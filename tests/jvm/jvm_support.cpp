@@ -128,6 +128,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 Environment launcherEnvironment() {
     Environment environment{{"PATH", "/usr/bin:/bin"}, {"JAVA_HOME", TAVRELO_JDK_HOME}, {"LC_ALL", "C.UTF-8"}};
     if (const char* home = std::getenv("HOME")) environment.emplace_back("HOME", home);
+    // No class-data archive: a directory that cannot be made keeps each launch from writing one
+    // into the user's cache at its end (the archive's own tests name a cache of their own).
+    environment.emplace_back("XDG_CACHE_HOME", "/dev/null/no-cache");
     return environment;
 }
 

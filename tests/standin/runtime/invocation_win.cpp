@@ -258,6 +258,7 @@ jint JNICALL DestroyJavaVM(JavaVM* javaVm) {
         if (self) detachLocked(self);
         vm().state = VmState::Destroyed;
     }
+    writeClassDataArchive();
     logLine("destroyed", "");
     return JNI_OK;
 }
