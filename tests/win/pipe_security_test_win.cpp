@@ -64,7 +64,9 @@ TEST_F(PipeSecurity, ServicePipesLetUsersReadAndWriteButNotCreateInstances) {
 
     // Our client asks for no more than users hold, so any user can still talk to the service
     // pipe. This process owns the pipe and would be let in whatever it asked: the rights it was
-    // granted are what tell.
+    // granted are what tell. The access probe took the listener's instance: wait for the next.
+    bool busy = false;
+    ASSERT_TRUE(waitForPipe(name, busy));
     PipeOpen outcome;
     PipeHandle client = openPipe(name, outcome);
     ASSERT_EQ(outcome, PipeOpen::Opened);
