@@ -20,6 +20,11 @@ mkdir -p "$results/win64" "$results/win32"
 status=0
 echo "== host"
 ctest --test-dir build/host --output-on-failure -j2 --output-junit "$results/host.xml" || status=1
+# The host tree again under AddressSanitizer and UndefinedBehaviorSanitizer, real-JVM tests included.
+echo "== host-asan"
+{ [ -f build/host-asan/build.ninja ] || cmake --preset host-asan >/dev/null; } &&
+    cmake --build --preset host-asan -j2 &&
+    ctest --test-dir build/host-asan --output-on-failure -j2 --output-junit "$results/host-asan.xml" || status=1
 export TAVRELO_RESULTS=$results
 # Where the kernel cannot run 32-bit code, wine32 cannot start anything: the win32 programs are
 # not handed to CTest at all (a CTest run of nothing but skips reads as a run without tests).
@@ -48,7 +53,7 @@ attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$2"; }
 entries() { grep -o '<testcase [^>]*>' "$1" | while read -r element; do
     echo "$(attribute status "$element") $(attribute name "$element")"; done; }
 
-for tree in host win64 win32; do
+for tree in host host-asan win64 win32; do
     junit=$results/$tree.xml
     if [ "$tree" = win32 ] && [ -n "$win32_reason" ]; then
         while read -r name; do
@@ -64,7 +69,7 @@ for tree in host win64 win32; do
     fi
     while read -r state name; do
         report=$results/$tree/$name.xml
-        if [ "$tree" != host ] && [ "$state" != notrun ] && [ -s "$report" ]; then
+        if [[ $tree != host* ]] && [ "$state" != notrun ] && [ -s "$report" ]; then
             cases=$(count "$report" '<testcase ')
             bad=$(attribute failures "$(grep -o -m1 '<testsuites [^>]*>' "$report")")
             bad=${bad:-0}
@@ -75,7 +80,7 @@ for tree in host win64 win32; do
             passed=$((passed + cases - bad - left))
             continue
         fi
-        if [ "$tree" != host ]; then
+        if [[ $tree != host* ]]; then
             # A program that did not run, or ended without its report: why, on a line of its own.
             reason=$(grep -o "SKIPPED: [^<]*$name[^<]*" "$junit" | head -n1)
             case $state in
