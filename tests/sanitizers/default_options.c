@@ -17,17 +17,19 @@ const char* __lsan_default_options(void) {
 }
 
 /* Blocks the leak check cannot judge, each kept to the end of the process by its owner:
-   - the JDK's own libraries (libjvm, libzip, libjava ... under /lib/jvm/): the JVM keeps its
-     allocations, and its native libraries keep theirs in Java objects, whose heap the scan does
-     not read;
+   - the JDK's own libraries (<runtime>/lib/server/libjvm.so, <runtime>/lib/lib*.so, wherever
+     the runtime lies): the JVM keeps its allocations, and its native libraries keep theirs in
+     Java objects, whose heap the scan does not read;
    - zlib, which only the JDK's zip library uses in these programs, for the same reason (its
      allocations are reached through frames the unwinder cannot walk);
    - the C library's list of libraries loaded for everyone, which grows when the launcher loads
-     the JVM's library. */
+     the JVM's library, and its last dlerror message, kept in thread-local storage. */
 const char* __lsan_default_suppressions(void) {
-    return "leak:/lib/jvm/\n"
+    return "leak:/lib/server/libjvm.so\n"
+           "leak:/lib/lib*.so\n"
            "leak:libz.so\n"
-           "leak:add_to_global_resize\n";
+           "leak:add_to_global_resize\n"
+           "leak:_dlerror_run\n";
 }
 
 /* UndefinedBehaviorSanitizer: where the undefined operation was reached from. */

@@ -20,15 +20,8 @@ using test::ChildProcess;
 using test::hexBytes;
 using test::hexInt;
 using test::kReadyHex;
+using test::lasting;
 using test::TempDir;
-
-// An object the threads of a test may outlast it with: never freed, yet reachable to the end, so
-// the leak check at exit does not count it.
-template <class T> T* lasting(T* object) {
-    static auto& kept = *new std::vector<const void*>;
-    kept.push_back(object);
-    return object;
-}
 
 // What the hooks of this process saw.
 struct Seen {
