@@ -25,6 +25,11 @@ echo "== fuzz"
 { [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null; } && cmake --build --preset fuzz -j2 >/dev/null &&
     mkdir -p build/fuzz/tmp && TMPDIR=$here/build/fuzz/tmp/ \
     ctest --test-dir build/fuzz --output-on-failure -j2 --output-junit "$results/fuzz.xml" || status=1
+# The host tree again under AddressSanitizer and UndefinedBehaviorSanitizer, real-JVM tests included.
+echo "== host-asan"
+{ [ -f build/host-asan/build.ninja ] || cmake --preset host-asan >/dev/null; } &&
+    cmake --build --preset host-asan -j2 &&
+    ctest --test-dir build/host-asan --output-on-failure -j2 --output-junit "$results/host-asan.xml" || status=1
 export TAVRELO_RESULTS=$results
 # Where the kernel cannot run 32-bit code, wine32 cannot start anything: the win32 programs are
 # not handed to CTest at all (a CTest run of nothing but skips reads as a run without tests).
@@ -53,7 +58,7 @@ attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$2"; }
 entries() { grep -o '<testcase [^>]*>' "$1" | while read -r element; do
     echo "$(attribute status "$element") $(attribute name "$element")"; done; }
 
-for tree in host fuzz win64 win32; do
+for tree in host host-asan fuzz win64 win32; do
     junit=$results/$tree.xml
     if [ "$tree" = win32 ] && [ -n "$win32_reason" ]; then
         while read -r name; do
@@ -69,7 +74,7 @@ for tree in host fuzz win64 win32; do
     fi
     while read -r state name; do
         report=$results/$tree/$name.xml
-        if [ "$tree" != host ] && [ "$tree" != fuzz ] && [ "$state" != notrun ] && [ -s "$report" ]; then
+        if [[ $tree == win* ]] && [ "$state" != notrun ] && [ -s "$report" ]; then
             cases=$(count "$report" '<testcase ')
             bad=$(attribute failures "$(grep -o -m1 '<testsuites [^>]*>' "$report")")
             bad=${bad:-0}
@@ -80,7 +85,7 @@ for tree in host fuzz win64 win32; do
             passed=$((passed + cases - bad - left))
             continue
         fi
-        if [ "$tree" != host ] && [ "$tree" != fuzz ]; then
+        if [[ $tree == win* ]]; then
             # A program that did not run, or ended without its report: why, on a line of its own.
             reason=$(grep -o "SKIPPED: [^<]*$name[^<]*" "$junit" | head -n1)
             case $state in

@@ -51,6 +51,14 @@ private:
     MessagePresenter saved_;
 };
 
+// An object the threads of a test may outlast it with: never freed, yet reachable to the end, so
+// the leak check at exit does not count it.
+template <class T> T* lasting(T* object) {
+    static auto& kept = *new std::vector<const void*>;
+    kept.push_back(object);
+    return object;
+}
+
 // UTF-16LE bytes of a text, optionally behind a byte-order mark.
 std::string utf16leBytes(TextView text, bool withMark);
 

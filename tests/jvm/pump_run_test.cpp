@@ -7,6 +7,7 @@
 #include "jvm_support.h"
 #include "pipe_test_support.h"
 #include "test_process.h"
+#include "test_support.h"
 
 namespace tavrelo::test {
 namespace {
@@ -30,7 +31,7 @@ TEST(PumpRun, SerializedObjectsTravelBothWaysAndTheQuitControlEndsThePeer) {
                        beta.get());
     }
     static const JavaPumpMethods methods{&pump, 0, 1, 2};
-    auto* pair = new EndpointPair; // its threads may outlive the test
+    auto* pair = test::lasting(new EndpointPair); // its threads may outlive the test
     initEndpoint(pair->endpoint1, kServiceUi1Pipe, PipeAccess::CurrentUser, javaEndpointHooks(methods));
     initEndpoint(pair->endpoint2, kServiceUi2Pipe, PipeAccess::CurrentUser, javaEndpointHooks(methods));
     pair->endpoint1.startDelayMs = pair->endpoint2.startDelayMs = 0;

@@ -20,6 +20,7 @@ using test::ChildProcess;
 using test::hexBytes;
 using test::hexInt;
 using test::kReadyHex;
+using test::lasting;
 using test::TempDir;
 
 // What the hooks of this process saw.
@@ -101,7 +102,7 @@ protected:
 
     // Endpoints live as long as the process: the threads of a test may outlast it.
     static EndpointPair& newPair(TextView tag, TextView directory) {
-        auto* pair = new EndpointPair;
+        auto* pair = lasting(new EndpointPair);
         initEndpoint(pair->endpoint1, kServiceUi1Pipe, PipeAccess::CurrentUser, recordingHooks());
         initEndpoint(pair->endpoint2, kServiceUi2Pipe, PipeAccess::CurrentUser, recordingHooks());
         buildEndpointNames(*pair, directory, test::uniqueAppName(tag));
@@ -121,7 +122,7 @@ TEST_F(PipeChannel, ControlsAndEventsAreCarriedByteForByte) {
     ASSERT_TRUE(test::startPeer(recorder, {u"record", name, out, u"3"}));
     ASSERT_TRUE(test::waitReady(out));
 
-    auto* peer = new PipeEndpoint;
+    auto* peer = lasting(new PipeEndpoint);
     peer->name = name;
     EXPECT_EQ(sendControl(*peer, kQuitControl), 1);
     EXPECT_EQ(sendControl(*peer, kTrayReAddControl), 1);
@@ -263,7 +264,7 @@ TEST_F(PipeChannel, HostileClientsAreDroppedAndThePlainListenerGoesOn) {
     // length never becomes memory the receiver sets aside. A cap-less reader would swallow the
     // payload message ("00") and leave the one after it ("7a") to be read next.
     const Text checked = test::uniquePipeName(u"payloadcap");
-    auto* check = new PayloadCheck;
+    auto* check = lasting(new PayloadCheck);
     ASSERT_TRUE(startPipeServer(checked, PipeAccess::CurrentUser, true, &check->stop, check, servePayloadCheck));
     ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(checked); }, 5000));
     ChildProcess capped;
@@ -344,7 +345,7 @@ void stopServer(TagServer& server, const Text& name) {
 
 TEST_F(PipeChannel, ProbesCallNoHandlerAndStoppingEndsAListenerWaitingForClients) {
     const Text name = test::uniquePipeName(u"probe");
-    auto* server = new TagServer;
+    auto* server = lasting(new TagServer);
     server->tag = 42;
     ASSERT_TRUE(startPipeServer(name, PipeAccess::CurrentUser, true, &server->stop, server, serveTag));
     ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(name); }, 5000));
@@ -376,7 +377,7 @@ TEST_F(PipeChannel, SecondListenerWaitsAtTheGateAndTakesOverWhenTheFirstEnds) {
     ASSERT_TRUE(test::startPeer(first, {u"serve", name, u"user", u"7", out}));
     ASSERT_TRUE(test::waitReady(out));
 
-    auto* second = new TagServer;
+    auto* second = lasting(new TagServer);
     second->tag = 9;
     ASSERT_TRUE(startPipeServer(name, PipeAccess::CurrentUser, true, &second->stop, second, serveTag));
     os::sleepMs(700);
@@ -400,7 +401,7 @@ TEST_F(PipeChannel, ReceiverRefusesAServedNameAndStopsWhenAsked) {
     ASSERT_TRUE(test::startPeer(other, {u"pump", u"2", dir.path(), app, out, u"600000"}));
     ASSERT_TRUE(test::waitReady(out));
 
-    auto* pair = new EndpointPair;
+    auto* pair = lasting(new EndpointPair);
     initEndpoint(pair->endpoint1, kServiceUi1Pipe, PipeAccess::CurrentUser, recordingHooks());
     initEndpoint(pair->endpoint2, kServiceUi2Pipe, PipeAccess::CurrentUser, recordingHooks());
     pair->endpoint2.refuseIfServed = 1;
@@ -424,7 +425,7 @@ TEST_F(PipeChannel, PumpCarriesObjectsBothWaysBetweenTwoProcesses) {
     ChildProcess other; // the second side: serves endpoint 2, sends tagged to endpoint 1
     ASSERT_TRUE(test::startPeer(other, {u"pump", u"2", dir.path(), app, out, u"0", hexBytes(fromPeer)}));
 
-    auto* pair = new EndpointPair;
+    auto* pair = lasting(new EndpointPair);
     initEndpoint(pair->endpoint1, kServiceUi1Pipe, PipeAccess::CurrentUser, recordingHooks());
     initEndpoint(pair->endpoint2, kServiceUi2Pipe, PipeAccess::CurrentUser, recordingHooks());
     pair->endpoint1.startDelayMs = pair->endpoint2.startDelayMs = 0;
@@ -487,12 +488,12 @@ bool failingWriter(PipeRef, void*) { return false; }
 TEST_F(PipeChannel, ExchangesReportFailureHonestly) {
     const Text name = test::uniquePipeName(u"honest");
     EXPECT_EQ(pipeExchange(name, nullptr, nullptr), 0) << "nobody serves the name";
-    auto* server = new TagServer;
+    auto* server = lasting(new TagServer);
     ASSERT_TRUE(startPipeServer(name, PipeAccess::CurrentUser, true, &server->stop, server, serveTag));
     ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(name); }, 5000));
     EXPECT_EQ(pipeExchange(name, failingWriter, nullptr), 0) << "a writer that failed fails the exchange";
     EXPECT_EQ(pipeExchange(name, nullptr, nullptr), 1);
-    auto* nameless = new PipeEndpoint;
+    auto* nameless = lasting(new PipeEndpoint);
     EXPECT_EQ(sendControl(*nameless, kQuitControl), 0) << "an endpoint whose name was never built";
     stopServer(*server, name);
 }
@@ -505,7 +506,7 @@ TEST_F(PipeChannel, OverlongNamesAreShortenedAndStillServed) {
     }
     const Text name = buildPipeName(kOneInstancePipe, directory, u"Demo", true, -1, -1);
     EXPECT_EQ(name.size(), kPipeNameLimit);
-    auto* server = new TagServer;
+    auto* server = lasting(new TagServer);
     server->tag = 5;
     ASSERT_TRUE(startPipeServer(name, PipeAccess::CurrentUser, true, &server->stop, server, serveTag));
     ASSERT_TRUE(test::waitUntil([&] { return pipeIsServed(name); }, 5000));
