@@ -13,6 +13,9 @@ packages=(cmake ninja-build g++ default-jdk-headless googletest libgtest-dev)
                                    wine wine64 wine32:i386 xvfb xauth)
 # The fuzz tree: clang, whose libFuzzer and sanitizer runtimes come in libclang-rt-14-dev.
 if [ $host_only -eq 0 ] || [ $fuzz -eq 1 ]; then packages+=(clang libclang-rt-14-dev); fi
+# The sanitized host tree: the C library's symbols, without which the leak check cannot name
+# the C library's own allocations that its suppressions leave out.
+[ $host_only -eq 1 ] || packages+=(libc6-dbg)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -23,13 +23,16 @@ const char* __lsan_default_options(void) {
    - zlib, which only the JDK's zip library uses in these programs, for the same reason (its
      allocations are reached through frames the unwinder cannot walk);
    - the C library's list of libraries loaded for everyone, which grows when the launcher loads
-     the JVM's library, and its last dlerror message, kept in thread-local storage. */
+     the JVM's library, and its last dlerror message, kept in thread-local storage; without the
+     C library's debugging symbols (a machine without them names no function there) the dynamic
+     loader's own allocations are known by its file name alone. */
 const char* __lsan_default_suppressions(void) {
     return "leak:/lib/server/libjvm.so\n"
            "leak:/lib/lib*.so\n"
            "leak:libz.so\n"
            "leak:add_to_global_resize\n"
-           "leak:_dlerror_run\n";
+           "leak:_dlerror_run\n"
+           "leak:ld-linux-x86-64.so\n";
 }
 
 /* UndefinedBehaviorSanitizer: where the undefined operation was reached from. */
