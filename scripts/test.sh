@@ -22,7 +22,9 @@ echo "== host"
 ctest --test-dir build/host --output-on-failure -j2 --output-junit "$results/host.xml" || status=1
 # Each fuzz target replays its corpus once (the campaigns are scripts/fuzz.sh); counted like the host.
 echo "== fuzz"
-{ [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null; } && cmake --build --preset fuzz -j2 >/dev/null &&
+# Its build is quiet unless it fails: then its last lines tell why.
+{ [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null; } &&
+    { cmake --build --preset fuzz -j2 >build/fuzz-build.log 2>&1 || { tail -n 40 build/fuzz-build.log; false; }; } &&
     mkdir -p build/fuzz/tmp && TMPDIR=$here/build/fuzz/tmp/ \
     ctest --test-dir build/fuzz --output-on-failure -j2 --output-junit "$results/fuzz.xml" || status=1
 # The host tree again under AddressSanitizer and UndefinedBehaviorSanitizer, real-JVM tests included.
