@@ -1,5 +1,6 @@
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "ipc/pipes.h"
@@ -49,19 +50,17 @@ bool readInt32(PipeRef pipe, std::int32_t& value) noexcept {
 }
 
 bool readPayload(PipeRef pipe, std::int32_t size, std::string& bytes) noexcept {
+    bytes.clear();
     if (size <= 0 || size > kObjectSizeLimit) return false;
+    // One byte more than announced tells a longer message from an exact one. The buffer is not
+    // cleared first: a peer announcing the limit and sending a byte costs no 16 MiB of writing.
+    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<std::size_t>(size) + 1]);
+    if (!buffer || readMessage(pipe, buffer.get(), static_cast<std::size_t>(size) + 1) != size) return false;
     try {
-        // One byte more than announced tells a longer message from an exact one.
-        bytes.assign(static_cast<std::size_t>(size) + 1, '\0');
+        bytes.assign(buffer.get(), static_cast<std::size_t>(size));
     } catch (...) {
         return false;
     }
-    const long got = readMessage(pipe, bytes.data(), bytes.size());
-    if (got != size) {
-        bytes.clear();
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "launcher/class_data_archive.h"
 #include "launcher/launcher.h"
 #include "platform/os.h"
 #include "platform/trace.h"
@@ -9,13 +10,10 @@ namespace tavrelo {
 
 namespace {
 
-// The first four bytes of a dynamic archive (0xf00baba8, little-endian). The runtime writes the
-// header last, so a file that begins with them was written to its end.
-constexpr unsigned char kDynamicArchiveMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
-
-// Options after which the runtime cannot write an archive (releases before 19 refuse to start
-// with the writing option then) or after which the user has chosen the archive himself.
+// Options after which the runtime cannot write or map an archive of the application's classes,
+// or after which the user has chosen the archive himself.
 constexpr const char* kUserChoices[] = {"-Xshare:", "SharedArchiveFile", "ArchiveClassesAtExit", "-Dtavrelo.cds=false"};
+constexpr char kQuiet[] = "-Xlog:cds*=off"; // the application's output stays its own
 constexpr const char* kNoArchiveOptions[] = {"-XX:-UseCompressedClassPointers", "--patch-module", "--limit-modules",
                                              "--upgrade-module-path", "-javaagent:", "-agentlib:", "-agentpath:",
                                              "-Xbootclasspath/a:"};
@@ -47,17 +45,11 @@ struct Hash {
     }
 };
 
-// What the clean-up step needs to move a written archive into place; written once before the VM
-// is created.
-struct PendingArchive {
-    Text directory; // with its trailing separator
-    Text owner;     // "<application and runtime>-": every archive of this pair begins with it
-    Text prefix;    // owner and validity: "<owner><validity>-"
-    Text temporary; // the runtime's file for this process
-};
-PendingArchive& pending() {
-    static PendingArchive archive;
-    return archive;
+// The plan of this start when it lists its classes for a new archive; written once before the VM
+// is created, read by the clean-up step.
+ArchivePlan& pending() {
+    static ArchivePlan plan;
+    return plan;
 }
 
 bool makeDirectories(TextView base, std::initializer_list<const char16_t*> names, Text& path) {
@@ -89,80 +81,26 @@ Text cacheDirectory() {
     return vmPathForm(path);
 }
 
-// The length a file name "<prefix><length>.jsa" states, or -1 when it has another form.
-long long statedLength(TextView name, TextView prefix) {
-    constexpr TextView kExtension = u".jsa";
-    if (name.size() <= prefix.size() + kExtension.size() || name.substr(0, prefix.size()) != prefix ||
-        name.substr(name.size() - kExtension.size()) != kExtension)
-        return -1;
-    const TextView digits = name.substr(prefix.size(), name.size() - prefix.size() - kExtension.size());
-    if (digits.size() > 15) return -1;
-    long long length = 0;
-    for (const char16_t unit : digits) {
-        if (unit < u'0' || unit > u'9') return -1;
-        length = length * 10 + (unit - u'0');
-    }
-    return length;
-}
-
-// The archives of this application and runtime in the cache directory.
-struct Listing {
-    const PendingArchive* archive = nullptr;
-    std::vector<Text> owned; // every "<owner>...jsa"
-    Text intact;             // the first (by name) valid one whose size is the length it states
-    Text damaged;            // a valid one whose size is not
-};
-
-Listing listArchives(const PendingArchive& archive) {
-    Listing listing;
-    listing.archive = &archive;
-    (void)os::listDirectory(
-        archive.directory,
-        [](TextView name, bool isDirectory, void* context) {
-            auto& found = *static_cast<Listing*>(context);
-            const TextView owner = found.archive->owner;
-            if (isDirectory || name.substr(0, owner.size()) != owner || !name.ends_with(u".jsa")) return true;
-            found.owned.emplace_back(name);
-            const long long length = statedLength(name, found.archive->prefix);
-            if (length < 0) return true;
-            const auto stamp = os::fileStamp(found.archive->directory + Text(name));
-            if (stamp && stamp->size == static_cast<unsigned long long>(length)) {
-                if (found.intact.empty() || name < TextView(found.intact)) found.intact = Text(name);
-            } else {
-                found.damaged = Text(name);
-            }
-            return true;
-        },
-        &listing);
-    return listing;
-}
-
-// Moves the archive the runtime wrote at its end into place under its length, then removes this
-// application's other archives for the runtime: stale ones, damaged ones, and of two written at
-// once all but the first by name, which every process keeps alike.
-void finishArchive() noexcept {
+// Leaves the request for the archive and starts the writer; its end is nobody's to wait for.
+void requestArchive() noexcept {
     try {
-        const PendingArchive& archive = pending();
-        if (archive.temporary.empty()) return;
-        std::string bytes;
-        if (!os::readFile(archive.temporary, bytes) || bytes.size() < sizeof kDynamicArchiveMagic ||
-            std::memcmp(bytes.data(), kDynamicArchiveMagic, sizeof kDynamicArchiveMagic) != 0) {
-            (void)os::deleteFile(archive.temporary);
-            trace("class-data archive: not written, the runtime left no complete archive");
+        const ArchivePlan& plan = pending();
+        if (plan.classList.empty()) return;
+        const auto listed = os::fileStamp(plan.classList);
+        if (!listed || listed->size == 0) {
+            (void)os::deleteFile(plan.classList);
+            trace("class-data archive: not written, the runtime left no class list");
             return;
         }
-        const Text placed = archive.directory + archive.prefix + fromInt(static_cast<long long>(bytes.size())) + u".jsa";
-        if (!os::moveFileReplacing(archive.temporary, placed)) {
+        const Text request = plan.classList.substr(0, plan.classList.rfind(u'.')) + u".request";
+        if (!os::writeFile(request, requestText(plan)) || !startArchiveWriter(os::moduleFileName(nullptr), request)) {
             const unsigned long error = os::lastError();
-            (void)os::deleteFile(archive.temporary);
-            trace("class-data archive: not written, ", placed, " could not be replaced: ", errorReason(error));
+            (void)os::deleteFile(request);
+            (void)os::deleteFile(plan.classList);
+            trace("class-data archive: not written, the writer could not be started: ", errorReason(error));
             return;
         }
-        trace("class-data archive: written to ", placed, ", ", bytes.size(), " bytes");
-        const Listing listing = listArchives(archive);
-        for (const Text& name : listing.owned)
-            if (name != listing.intact && os::deleteFile(archive.directory + name))
-                trace("class-data archive: removed ", name);
+        trace("class-data archive: ", listed->size, " bytes of class list, the archive is written in the background");
     } catch (...) {
     }
 }
@@ -250,9 +188,6 @@ void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::str
     if (const auto tool = os::environmentValue(u"JAVA_TOOL_OPTIONS"))
         for (const Text& word : splitWords(*tool)) all.push_back(os::textToAnsi(word));
     if (const char* why = refusingOption(all, option)) return off(why, option);
-    const Text library = values.libraryPath;
-    const Text baseArchive = library.substr(0, library.find_last_of(os::kPathSeparator) + 1) + u"classes.jsa";
-    if (!os::pathExists(baseArchive)) return off("the runtime has no base archive", toUtf8(baseArchive));
     const Text directory = cacheDirectory();
     if (directory.empty()) return off("there is no cache directory");
     if (os::ansiToText(os::textToAnsi(directory)) != directory)
@@ -270,42 +205,44 @@ void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::str
     owner.text(values.baseName);
     owner.text(runtime.home);
     Hash validity = owner;
-    validity.stamp(library);
+    validity.stamp(values.libraryPath);
     validity.narrow(versionText(runtime.version));
     std::string releaseFile;
     if (os::readFile(runtime.home + os::kPathSeparator + u"release", releaseFile)) validity.narrow(releaseFile);
     for (const Text& element : splitWordsAt(values.classPath, os::kListSeparator)) validity.stamp(element);
     for (const std::string& each : options) validity.narrow(each);
 
-    PendingArchive& archive = pending();
-    archive.directory = directory + os::kPathSeparator;
-    archive.owner = owner.hex() + u"-";
-    archive.prefix = archive.owner + validity.hex() + u"-";
-    const Listing listing = listArchives(archive);
+    ArchivePlan plan;
+    plan.directory = directory + os::kPathSeparator;
+    plan.owner = owner.hex() + u"-";
+    plan.validity = validity.hex() + u"-";
+    const ArchiveListing listing = listArchives(plan);
     if (!listing.damaged.empty())
         trace("class-data archive: refused ", listing.damaged, ", its size is not the length it was written with");
-    options.emplace_back("-Xlog:cds*=off"); // the application's output stays its own
     if (!listing.intact.empty()) {
-        const Text path = archive.directory + listing.intact;
+        const Text path = plan.directory + listing.intact;
         trace("class-data archive: used, ", path);
+        options.emplace_back(kQuiet);
         options.push_back("-XX:SharedArchiveFile=" + os::textToAnsi(path));
         return;
     }
-    archive.temporary = archive.prefix + fromInt(static_cast<long long>(os::processId())) + u".tmp";
-    archive.temporary.insert(0, archive.directory);
-    (void)os::deleteFile(archive.temporary);
-    if (!addCleanUpStep(&finishArchive)) {
-        archive.temporary.clear();
-        return off("no clean-up step is left to move it into place");
+#ifdef _WIN32
+    plan.javaProgram = runtime.home + u"\\bin\\java.exe";
+#else
+    plan.javaProgram = runtime.home + u"/bin/java";
+#endif
+    if (!os::pathExists(plan.javaProgram)) return off("the runtime has no program to write one with", toUtf8(plan.javaProgram));
+    options.emplace_back(kQuiet);
+    plan.options = options;
+    plan.classList = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(os::processId())) + u".classes";
+    (void)os::deleteFile(plan.classList);
+    pending() = std::move(plan);
+    if (!addCleanUpStep(&requestArchive)) {
+        pending().classList.clear();
+        return off("no clean-up step is left to request it");
     }
-    const std::string temporary = os::textToAnsi(archive.temporary);
-    trace("class-data archive: none valid yet, the runtime writes ", archive.temporary, " at its end");
-    if (release >= 19) {
-        options.emplace_back("-XX:+AutoCreateSharedArchive");
-        options.push_back("-XX:SharedArchiveFile=" + temporary);
-    } else {
-        options.push_back("-XX:ArchiveClassesAtExit=" + temporary);
-    }
+    trace("class-data archive: none valid yet, the runtime lists its classes in ", pending().classList);
+    options.push_back("-XX:DumpLoadedClassList=" + os::textToAnsi(pending().classList));
 }
 
 } // namespace tavrelo

@@ -1,4 +1,5 @@
 #include "desktop/session_restore.h"
+#include "launcher/class_data_archive.h"
 #include "launcher/launcher.h"
 #include "platform/os.h"
 #include "platform/trace.h"
@@ -9,6 +10,8 @@
 namespace tavrelo {
 
 int runEntry(int count, const char16_t* const* arguments, void* module, const EntryOptions& options) {
+    // Started again by an earlier run to write the application's class-data archive.
+    if (const auto request = os::environmentValue(kClassDataRequestVariable)) return runArchiveWriter(*request);
     const int afterName = count > 1 ? count - 1 : 0;
     const char16_t* const* programArguments = count > 1 ? arguments + 1 : nullptr;
 

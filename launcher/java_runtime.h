@@ -156,10 +156,13 @@ struct VmOptionSet {
                                          TextView classPathOption);
 
 // Adds the options that map this application's class-data archive from the user's cache, or,
-// when there is no valid one, make the runtime write it at its end to a name of this process,
-// which a clean-up step then moves into place. Adds nothing (the trace says why) unless the values
-// ask for it and the runtime (release 13 or later, with a base archive) and the options allow it.
+// when there is no valid one, make the runtime list the classes it loads, from which a clean-up
+// step has a background run of this launcher write the archive. Adds nothing (the trace says
+// why) unless the values ask for it and the runtime (release 13 or later, with its own program)
+// and the options allow it.
 void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::string>& options);
+// The launcher run that writes an archive from the request a start left: 0 when it was placed.
+[[nodiscard]] int runArchiveWriter(TextView request);
 
 // The fixed texts of the VM options, unscrambled on first use.
 enum class FixedOption { ClassPath, LauncherDirectory, LibraryPath, NoSystemAssertions, ExitHook };

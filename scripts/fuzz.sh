@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds the fuzz tree (clang, libFuzzer, ASan + UBSan) and runs every fuzz target for the given
-# seconds (default 60), starting from its committed corpus. One line per target: runs, executions
+# seconds (default 60), or until it has executed max-runs inputs when that is given first,
+# starting from its committed corpus. One line per target: runs, executions
 # per second, corpus size and findings (inputs that crashed, hung or broke an invariant, kept in
 # build/fuzz/findings/); the last line sums them up. Exit status non-zero on any finding.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 seconds=${1:-60}
-case $seconds in '' | *[!0-9]*) echo "usage: scripts/fuzz.sh [seconds-per-target]" >&2; exit 2 ;; esac
+max_runs=${2:--1}
+case $seconds/$max_runs in
+    '' | *[!0-9/]*/* | */*[!0-9-]* | /* | */)
+        echo "usage: scripts/fuzz.sh [seconds-per-target [max-runs-per-target]]" >&2; exit 2 ;;
+esac
 
 bash scripts/setup.sh --fuzz || exit 1
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null || exit 1
@@ -22,7 +27,7 @@ for program in build/fuzz/tests/fuzz/*_fuzz; do
     mkdir -p "$corpus"
     before=$(ls "$out/findings" | grep -c "^$name-")
     # New inputs go to the working corpus; the committed seeds are read, never written.
-    TMPDIR=$here/$out/tmp/ nice "$program" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    TMPDIR=$here/$out/tmp/ nice "$program" -max_total_time="$seconds" -runs="$max_runs" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$out/findings/$name-" "$corpus" "tests/fuzz/corpus/$name" >"$out/$name.log" 2>&1
     status=$?
     found=$(($(ls "$out/findings" | grep -c "^$name-") - before))

@@ -251,6 +251,14 @@ PeWriteStatus replacePeResources(std::string& file, const std::vector<PeResource
     if (relocationSection && (relocations != relocationSection->address ||
                               relocationSection->rawStart != resourceSection.rawStart + resourceSection.rawSize))
         return PeWriteStatus::DataFollows;
+    // Section headers need not be in the file's order: a section listed before the resources whose
+    // bytes or addresses lie after theirs would be cut off or overlapped by the rewrite.
+    for (std::size_t i = 0; i < index; ++i) {
+        const SectionHeader& other = layout.sections[i];
+        if ((other.rawSize != 0 && std::uint64_t{other.rawStart} + other.rawSize > resourceSection.rawStart) ||
+            other.address >= resourceSection.address)
+            return PeWriteStatus::DataFollows;
+    }
     for (std::uint32_t d = 0; d < layout.directoryCount; ++d) {
         if (d == kResourceDirectory || d == kRelocationDirectory) continue;
         if (layout.directoryAddress(d, file) >= resourceSection.address) return PeWriteStatus::DataFollows;

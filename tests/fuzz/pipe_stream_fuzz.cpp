@@ -104,9 +104,12 @@ void roundTrip(const std::uint8_t* data, std::size_t size) {
         at += 3;
         std::string piece(reinterpret_cast<const char*>(data + at), std::min(length, size - at));
         at += piece.size();
-        // Long messages cross in several records.
-        std::string message;
-        for (std::size_t i = 0; i < repeat * 97 && !piece.empty() && message.size() < 40000; ++i) message += piece;
+        // Long messages cross in several records: the piece repeated, up to about 40,000 bytes.
+        const std::size_t target =
+            piece.empty() ? 0 : std::min(repeat * 97, (40000 + piece.size() - 1) / piece.size()) * piece.size();
+        std::string message = target ? piece : std::string();
+        while (!message.empty() && message.size() * 2 <= target) message += message;
+        message.append(message, 0, target - message.size());
         if (!writeMessage(pair.peer, message.data(), message.size())) break;
         written.push_back(message);
         capacities.push_back(capacity * 61);

@@ -23,10 +23,20 @@ struct CacheApp {
     TempDir cache;
     Environment environment = launcherEnvironment();
     CacheApp() { setVariable(environment, "XDG_CACHE_HOME", toUtf8(cache.path())); }
+    // A start, and the end of the archive writer it may have left running in the background:
+    // then only archives are left in the cache.
     RunResult run(const std::vector<std::string>& arguments = {}) const {
         RunResult result = app.run(arguments, environment);
         EXPECT_EQ(result.out, "hello from the application\n") << "the output is the application's own\n" << result.err;
+        for (int waited = 0; waited < 1200 && !settled(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(settled());
         return result;
+    }
+    bool settled() const {
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(toUtf8(cache.path()) + "/tavrelo/cds", missing))
+            if (entry.path().extension() != ".jsa") return false;
+        return true;
     }
     // The files in the cache: archives that hold the length their names state, nothing left over.
     std::vector<std::string> archives() const {

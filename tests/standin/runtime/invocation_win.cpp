@@ -258,7 +258,7 @@ jint JNICALL DestroyJavaVM(JavaVM* javaVm) {
         if (self) detachLocked(self);
         vm().state = VmState::Destroyed;
     }
-    writeClassDataArchive();
+    writeClassList();
     logLine("destroyed", "");
     return JNI_OK;
 }

@@ -118,7 +118,7 @@ Ref firstGraphics(const std::vector<Value>& args) {
     }
     logLine("exit", std::to_string(status) + (hook ? " (exit hook)" : ""));
     vm().exiting = true;
-    writeClassDataArchive();
+    writeClassList();
     if (hook) hook(status);
     ExitProcess(static_cast<UINT>(status));
 }

@@ -102,8 +102,8 @@ Value invokeMethod(JavaThread* thread, Method* method, Ref self, std::vector<Val
 [[nodiscard]] bool isBlockingHandler(Handler handler);
 // Ends the process as System.exit does: the exit hook first, then the process.
 [[noreturn]] void exitVm(long status);
-// Writes the class-data archive the options ask for at the VM's end (exit or destruction).
-void writeClassDataArchive();
+// Writes the class list the options ask for at the VM's end (exit or destruction).
+void writeClassList();
 Value runScript(JavaThread* thread, Method* method, std::vector<Value>& args);
 Value callNative(JavaThread* thread, Method* method, std::vector<Value>& args);
 
