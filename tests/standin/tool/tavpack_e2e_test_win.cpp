@@ -194,15 +194,13 @@ TEST_F(ToolEndToEnd, BothToolsPackTheSameResourcesAndTheLauncherRunsWithThem) {
         BITMAP bitmap{};
         ASSERT_TRUE(image && GetIconInfo(image, &info) && GetObjectW(info.hbmColor, sizeof bitmap, &bitmap)) << size;
         EXPECT_EQ(std::pair(bitmap.bmWidth, bitmap.bmHeight), std::pair(LONG{size}, LONG{size}));
-        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-        HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, size, size));
-        DrawIconEx(memory, 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
         if (size == 256) {
+            HDC memory = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(memory, info.hbmColor);
             EXPECT_EQ(GetPixel(memory, 128, 128), RGB(0x20, 0x80, 0xC0));
+            SelectObject(memory, old);
+            DeleteDC(memory);
         }
-        DeleteObject(SelectObject(memory, old));
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
         DestroyIcon(image);
