@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 #include <tuple>
@@ -17,6 +18,9 @@
 #include "test_language.h"
 #include "test_process.h"
 #include "tool/pe_resources.h"
+#include "tool/tool.h"
+
+#include <shlobj.h>
 
 namespace tavrelo::standin::test {
 namespace {
@@ -97,7 +101,7 @@ class ToolEndToEnd : public ::testing::Test {
         const std::string own = fileBytes(appsDirectory() + u"\\..\\..\\..\\apps\\common\\tavrelo.ico");
         ASSERT_GT(own.size(), 6u + 9 * 16);
         std::string directory("\0\0\1\0\3\0", 6), images;
-        const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(300, '\x5a');
+        const std::string png = fileBytes(appsDirectory() + u"\\..\\..\\..\\tests\\standin\\tool\\icon256.png");
         const std::size_t first = 6 + 3 * 16;
         for (int i : {0, 4}) {
             const std::string entry = own.substr(6 + 16 * i, 16);
@@ -118,9 +122,9 @@ class ToolEndToEnd : public ::testing::Test {
     static std::string le32(std::uint32_t v) {
         return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
     }
-    Text copy(TextView relative) {
+    Text copy(TextView relative, TextView build = u"Tavrelo_console.exe") {
         const Text path = app.dir / relative;
-        EXPECT_TRUE(installLauncher(path, u"Tavrelo_console.exe"));
+        EXPECT_TRUE(installLauncher(path, build));
         return path;
     }
 
@@ -130,8 +134,11 @@ class ToolEndToEnd : public ::testing::Test {
 
 TEST_F(ToolEndToEnd, BothToolsPackTheSameResourcesAndTheLauncherRunsWithThem) {
     const Text linuxCopy = copy(u"linux/Demo_console.exe"), windowsCopy = copy(u"windows/Demo_console.exe");
+    const Text applets[] = {copy(u"linux/Demo.cpl", u"Tavrelo.cpl"), copy(u"windows/Demo.cpl", u"Tavrelo.cpl")};
+    const Text savers[] = {copy(u"linux/Demo.scr", u"Tavrelo.scr"), copy(u"windows/Demo.scr", u"Tavrelo.scr")};
     const ProcessResult linux = runLinuxTool(
-        app.dir, {"-run", "-info", "-exe=" + unixPath(linuxCopy), "-ico=" + unixPath(icon), "-img=" + unixPath(splash),
+        app.dir, {"-run", "-info", "-exe=" + unixPath(linuxCopy), "-cpl=" + unixPath(applets[0]), "-scr=" + unixPath(savers[0]),
+                  "-ico=" + unixPath(icon), "-img=" + unixPath(splash),
                   "-prp=" + unixPath(properties), "-jar=" + unixPath(jars[0]), "-jar=" + unixPath(jars[1]), "-admin"});
     ASSERT_FALSE(linux.timedOut);
     EXPECT_EQ(linux.exitCode, 0u) << linux.err;
@@ -142,7 +149,7 @@ TEST_F(ToolEndToEnd, BothToolsPackTheSameResourcesAndTheLauncherRunsWithThem) {
     BoxDriver driver({IDOK});
     const ProcessResult windows = runProcess(
         appsDirectory() + u"\\Tavpack.exe",
-        u"-run -info \"-exe=" + windowsCopy + u"\" -ico=" + icon + u" -img=" + splash + u" -prp=" + properties +
+        u"-run -info \"-exe=" + windowsCopy + u"\" -cpl=" + applets[1] + u" -scr=" + savers[1] + u" -ico=" + icon + u" -img=" + splash + u" -prp=" + properties +
             u" -jar=" + jars[0] + u" -jar=" + jars[1] + u" -admin",
         app.dir.path(), 30000, &driver);
     EXPECT_EQ(windows.exitCode, 0u);
@@ -150,20 +157,55 @@ TEST_F(ToolEndToEnd, BothToolsPackTheSameResourcesAndTheLauncherRunsWithThem) {
     EXPECT_EQ(driver.boxes()[0].caption, u"Tavpack");
     EXPECT_NE(driver.boxes()[0].text.find(u"* " + windowsCopy), Text::npos);
 
-    // The same resources, type, name, language and bytes, from either tool.
-    const std::vector<PeResource> packed = resourcesOf(linuxCopy), reference = resourcesOf(windowsCopy);
-    ASSERT_EQ(packed.size(), reference.size());
-    for (std::size_t i = 0; i < packed.size(); ++i) {
-        EXPECT_EQ(std::tie(packed[i].type.name, packed[i].type.id, packed[i].name.id, packed[i].language),
-                  std::tie(reference[i].type.name, reference[i].type.id, reference[i].name.id, reference[i].language));
-        EXPECT_EQ(packed[i].bytes, reference[i].bytes) << toUtf8(packed[i].type.name) << packed[i].type.id << "/" << packed[i].name.id;
+    // The same resources, type, name, language and bytes, from either tool, in all three copies;
+    // each copy's delivered images gave way to the file's three, and the applet and screen saver
+    // carry the icon, configuration and archives of the executable, without its image.
+    const std::vector<PeResource> packed = resourcesOf(linuxCopy);
+    for (const auto& [linuxFile, windowsFile] : {std::pair(linuxCopy, windowsCopy), std::pair(applets[0], applets[1]),
+                                                 std::pair(savers[0], savers[1])}) {
+        const std::vector<PeResource> built = resourcesOf(linuxFile), reference = resourcesOf(windowsFile);
+        ASSERT_EQ(built.size(), reference.size()) << toUtf8(linuxFile);
+        std::vector<int> iconIds;
+        for (std::size_t i = 0; i < built.size(); ++i) {
+            EXPECT_EQ(std::tie(built[i].type.name, built[i].type.id, built[i].name.id, built[i].language),
+                      std::tie(reference[i].type.name, reference[i].type.id, reference[i].name.id, reference[i].language));
+            EXPECT_EQ(built[i].bytes, reference[i].bytes) << toUtf8(built[i].type.name) << built[i].type.id << "/" << built[i].name.id;
+            if (built[i].type.id == 3) iconIds.push_back(built[i].name.id);
+        }
+        EXPECT_EQ(iconIds, (std::vector<int>{1, 2, 3})) << toUtf8(linuxFile);
+        for (const auto& [type, typeId, id] : {std::tuple(u"", 14, 1), std::tuple(u"BIN", 0, 1), std::tuple(u"BIN", 0, 10002)}) {
+            ASSERT_TRUE(find(built, type, typeId, id) && find(packed, type, typeId, id)) << toUtf8(linuxFile) << " " << id;
+            EXPECT_EQ(find(built, type, typeId, id)->bytes, find(packed, type, typeId, id)->bytes);
+        }
+        EXPECT_EQ(find(built, u"BIN", 0, 1001) != nullptr, linuxFile == linuxCopy);
     }
-    std::vector<int> iconIds;
-    for (const PeResource& r : packed)
-        if (r.type.id == 3) iconIds.push_back(r.name.id);
-    EXPECT_EQ(iconIds, (std::vector<int>{1, 2, 3}));
-    ASSERT_TRUE(find(packed, u"", 14, 1) && find(packed, u"", 24, 1) && find(packed, u"BIN", 0, 1));
+    ASSERT_TRUE(find(packed, u"", 24, 1));
     EXPECT_EQ(find(packed, u"", 14, 1)->bytes.size(), 6u + 3 * 14);
+
+    // The system's own icon loader picks each of the file's sizes from the packed group, and
+    // decodes the compressed 256-pixel image to its colour.
+    HMODULE module = LoadLibraryExW(wc(windowsCopy), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    auto* group = static_cast<BYTE*>(LockResource(LoadResource(module, FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON))));
+    for (const auto& [size, id] : {std::pair(48, 1), std::pair(32, 2), std::pair(256, 3)}) {
+        EXPECT_EQ(LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR), id);
+        HICON image = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+        ICONINFO info{};
+        BITMAP bitmap{};
+        ASSERT_TRUE(image && GetIconInfo(image, &info) && GetObjectW(info.hbmColor, sizeof bitmap, &bitmap)) << size;
+        EXPECT_EQ(std::pair(bitmap.bmWidth, bitmap.bmHeight), std::pair(LONG{size}, LONG{size}));
+        if (size == 256) {
+            HDC memory = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(memory, info.hbmColor);
+            EXPECT_EQ(GetPixel(memory, 128, 128), RGB(0x20, 0x80, 0xC0));
+            SelectObject(memory, old);
+            DeleteDC(memory);
+        }
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(image);
+    }
+    FreeLibrary(module);
     EXPECT_EQ(find(packed, u"", 24, 1)->bytes, fileBytes(appsDirectory() + u"\\..\\..\\..\\tool\\resources\\manifest_administrator.xml"));
     EXPECT_EQ(find(packed, u"BIN", 0, 1001)->bytes, fileBytes(splash));
     EXPECT_EQ(unscrambled(find(packed, u"BIN", 0, 10001)->bytes), "PK first archive");
@@ -194,13 +236,15 @@ TEST_F(ToolEndToEnd, RefusalsLeaveTheTargetUnchangedAndEndWithAFailureStatus) {
     const Text target = copy(u"target/Demo_console.exe");
     const std::string original = fileBytes(target);
     const Text fakeBmp = app.dir.write(u"in/fake.bmp", fileBytes(splash));
+    const Text otherJpeg = app.dir.write(u"in/photo.jpg", std::string("\xFF\xD8\xFF\xE2", 4) + std::string(60, '\0'));
     struct Case {
         std::vector<std::string> arguments;
         unsigned long status;
         const char* message;
     };
     const Case cases[] = {
-        {{"-run", "-info", "-exe=" + unixPath(target), "-img=" + unixPath(fakeBmp)}, 1, "isn't an image file"},
+        {{"-run", "-info", "-exe=" + unixPath(target), "-img=" + unixPath(fakeBmp)}, 1, "fake.bmp\" isn't an image file"},
+        {{"-run", "-info", "-exe=" + unixPath(target), "-img=" + unixPath(otherJpeg)}, 1, "photo.jpg\" isn't an image file"},
         {{"-run", "-ico=" + unixPath(icon)}, 2, "Target files not specified"},
         {{"-run", "-exe=" + unixPath(target)}, 2, "Source files not specified"},
         {{"-exe=" + unixPath(target), "-ico=" + unixPath(icon)}, 2, "-run"},
@@ -323,6 +367,73 @@ TEST_F(ToolEndToEnd, AFrenchUserGetsTheFrenchDialogAndCancelWritesNothing) {
     EXPECT_EQ(Text(tc(cancel)), u"Annuler");
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(fileBytes(target), original);
+}
+
+// Files dropped on the dialog fill their rows as arguments do, and the information buttons
+// describe what was taken. Drops do not cross processes here: the dialog runs in this one.
+TEST_F(ToolEndToEnd, DroppedFilesFillTheirRowsAndTheInformationButtonsDescribeThem) {
+    const Text target = copy(u"drop/Demo_console.exe"), fakeBmp = app.dir.write(u"in/fake.bmp", fileBytes(splash));
+    IntegrationJob job;
+    LoadedSources sources;
+    bool accepted = false;
+    std::atomic<DWORD> thread{0};
+    std::thread shown([&] {
+        thread = GetCurrentThreadId();
+        accepted = runDialog(job, sources);
+    });
+    HWND dialog = nullptr;
+    tavrelo::test::waitUntil([&] {
+        dialog = FindWindowW(L"#32770", L"Tavrelo : Files Integration");
+        return dialog && IsWindowVisible(dialog) && GetWindowThreadProcessId(dialog, nullptr) == thread;
+    }, 20000);
+    // The next box the dialog's thread shows: caption and text, closed with OK.
+    const auto box = [&] {
+        HWND found = nullptr;
+        tavrelo::test::waitUntil([&] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr))
+                if (w != dialog && IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == thread) found = w;
+            return found != nullptr;
+        }, 20000);
+        wchar_t caption[256] = {}, text[2048] = {};
+        GetWindowTextW(found, caption, 256);
+        GetDlgItemTextW(found, 0xFFFF, text, 2048);
+        PostMessageW(found, WM_COMMAND, IDOK, 0);
+        tavrelo::test::waitUntil([&] { return !IsWindow(found); }, 20000);
+        return Text(tc(caption)) + u"|" + tc(text);
+    };
+    const auto text = [&](int id) {
+        wchar_t buffer[2048] = {};
+        GetDlgItemTextW(dialog, id, buffer, 2048);
+        return Text(tc(buffer));
+    };
+    if (dialog) {
+        Text list;
+        for (const Text& file : {fakeBmp, icon, properties, target}) list += file + u'\0';
+        HGLOBAL dropped = GlobalAlloc(GHND, sizeof(DROPFILES) + (list.size() + 1) * sizeof(char16_t));
+        auto* files = static_cast<DROPFILES*>(GlobalLock(dropped));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        std::copy(list.begin(), list.end(), reinterpret_cast<char16_t*>(files + 1));
+        GlobalUnlock(dropped);
+        PostMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(dropped), 0);
+        EXPECT_EQ(box(), u"Image|\"" + fakeBmp + u"\" isn't an image file"); // refused: its row stays empty
+        tavrelo::test::waitUntil([&] { return text(1015) == target; }, 20000);
+        EXPECT_EQ(text(1029) + u"|" + text(1013) + u"|" + text(1014) + u"|" + text(1015), u"|" + icon + u"|" + properties + u"|" + target);
+        for (int check : {1001, 1002, 1004}) EXPECT_EQ(IsDlgButtonChecked(dialog, check), UINT{BST_CHECKED}) << check;
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+        PostMessageW(dialog, WM_COMMAND, 1016, 0);
+        EXPECT_EQ(box(), u"Demo.ico|This file contains 3 icon(s) :\n\n\t48x48 (16 colors)\t\n\t32x32 (256 colors)\t\n"
+                         u"\t256x256 (16777216 colors)\t\n");
+        PostMessageW(dialog, WM_COMMAND, 1017, 0);
+        EXPECT_EQ(box(), u"Demo.properties|This file contains the properties :\n\n"
+                         u"MainClass=demo.App\nPersonalOptions=-Dsource=embedded\n");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    shown.join();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(std::tie(job.iconSource, job.propertiesSource, job.exeTarget), std::tie(icon, properties, target));
+    EXPECT_FALSE(job.imageSource);
 }
 
 // The delivered tool is 32-bit, which these machines cannot run: its file is read instead.
