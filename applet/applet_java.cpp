@@ -32,7 +32,7 @@ ControlPanelInfo readControlPanelInfo() noexcept {
         for (jsize i = 0; i < count && i < 3; ++i) {
             const LocalRef<jstring> element = localAs<jstring>(arrayElement(array.get(), i));
             if (element)
-                elements.emplace_back(fromJavaString(element.get()));
+                elements.emplace_back(fromJavaString(element));
             else
                 elements.emplace_back(std::nullopt);
         }

@@ -18,6 +18,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -83,6 +84,12 @@ template <class To, class From> [[nodiscard]] LocalRef<To> localAs(LocalRef<From
     return LocalRef<To>(static_cast<To>(from.release()));
 }
 
+// What a JNI call takes through C's "...": numbers, enumerations and plain pointers (references,
+// ids). An owning LocalRef, a text or any other object would be copied bit by bit and read as
+// garbage: the calls below refuse them when they are compiled (pass `ref.get()`).
+template <class T>
+concept JniArgument = std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_pointer_v<T> || std::is_null_pointer_v<T>;
+
 // ---- Main class -------------------------------------------------------------------------------
 
 // The main class's name (dots or slashes, narrow text), set once by the launch sequence before
@@ -121,13 +128,40 @@ int bindNative(FeatureInterface& record, const char* mainClass, int slot, const 
 // True when `slot` is within the record and holds a method.
 [[nodiscard]] bool isDefined(const FeatureInterface& record, int slot) noexcept;
 
-// Calls the bound static method of `slot` with the arguments of its signature, in order (as
-// JNI's variadic calls take them: booleans, bytes, chars and shorts as int, floats as double).
-// Not defined, or the method threw: null / false / 0 / nothing.
+// The variadic functions themselves. Callers use the checked templates of the same names.
+namespace unchecked {
 LocalRef<jobject> callObject(const FeatureInterface& record, int slot, ...) noexcept;
 jboolean callBoolean(const FeatureInterface& record, int slot, ...) noexcept;
 jint callInt(const FeatureInterface& record, int slot, ...) noexcept;
 void callVoid(const FeatureInterface& record, int slot, ...) noexcept;
+void callMethodVoid(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+jboolean callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
+                           ...) noexcept;
+jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+LocalRef<jobject> callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
+                                   const char* parameters, ...) noexcept;
+LocalRef<jobject> newObject(const char* className, const char* parameters, ...) noexcept;
+} // namespace unchecked
+
+// Calls the bound static method of `slot` with the arguments of its signature, in order (as
+// JNI's variadic calls take them: booleans, bytes, chars and shorts as int, floats as double).
+// Not defined, or the method threw: null / false / 0 / nothing.
+template <JniArgument... Arguments>
+LocalRef<jobject> callObject(const FeatureInterface& record, int slot, Arguments... arguments) noexcept {
+    return unchecked::callObject(record, slot, arguments...);
+}
+template <JniArgument... Arguments>
+jboolean callBoolean(const FeatureInterface& record, int slot, Arguments... arguments) noexcept {
+    return unchecked::callBoolean(record, slot, arguments...);
+}
+template <JniArgument... Arguments>
+jint callInt(const FeatureInterface& record, int slot, Arguments... arguments) noexcept {
+    return unchecked::callInt(record, slot, arguments...);
+}
+template <JniArgument... Arguments>
+void callVoid(const FeatureInterface& record, int slot, Arguments... arguments) noexcept {
+    unchecked::callVoid(record, slot, arguments...);
+}
 LocalRef<jobject> callObjectV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
 jboolean callBooleanV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
 jint callIntV(const FeatureInterface& record, int slot, va_list arguments) noexcept;
@@ -147,14 +181,31 @@ bool callBooleanOrAsk(const FeatureInterface& record, int slot, int message) noe
 // `className`. `parameters` is the inside of the signature's parentheses (null: none).
 // Signatures: "(%s)V", "(%s)Z", "(%s)I"; for objects "(%s)L%s;" with `resultClass` in slash
 // form, or "(%s)%s" when `resultClass` is an array descriptor (begins with '[').
-void callMethodVoid(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+template <JniArgument... Arguments>
+void callMethodVoid(const char* className, jobject object, const char* method, const char* parameters,
+                    Arguments... arguments) noexcept {
+    unchecked::callMethodVoid(className, object, method, parameters, arguments...);
+}
+template <JniArgument... Arguments>
 jboolean callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
-                           ...) noexcept;
-jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept;
+                           Arguments... arguments) noexcept {
+    return unchecked::callMethodBoolean(className, object, method, parameters, arguments...);
+}
+template <JniArgument... Arguments>
+jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters,
+                   Arguments... arguments) noexcept {
+    return unchecked::callMethodInt(className, object, method, parameters, arguments...);
+}
+template <JniArgument... Arguments>
 LocalRef<jobject> callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
-                                   const char* parameters, ...) noexcept;
+                                   const char* parameters, Arguments... arguments) noexcept {
+    return unchecked::callMethodObject(className, object, method, resultClass, parameters, arguments...);
+}
 // A new instance through the constructor "(%s)V".
-LocalRef<jobject> newObject(const char* className, const char* parameters, ...) noexcept;
+template <JniArgument... Arguments>
+LocalRef<jobject> newObject(const char* className, const char* parameters, Arguments... arguments) noexcept {
+    return unchecked::newObject(className, parameters, arguments...);
+}
 // The signatures these calls build; empty when one does not fit 1,023 bytes.
 [[nodiscard]] std::string methodSignature(const char* parameters, const char* result);
 [[nodiscard]] std::string objectMethodSignature(const char* parameters, const char* resultClass);
@@ -167,6 +218,12 @@ LocalRef<jobject> newObject(const char* className, const char* parameters, ...) 
 [[nodiscard]] LocalRef<jstring> toJavaStringUtf(const char* text) noexcept; // modified UTF-8
 // The string's characters. Empty for null.
 [[nodiscard]] Text fromJavaString(jstring string);
+// The same of a reference held (one a call returned as an object is known to be a string): the
+// reference stays its owner's, e.g. fromJavaString(arrayElement(array, 0)).
+[[nodiscard]] inline Text fromJavaString(const LocalRef<jstring>& string) { return fromJavaString(string.get()); }
+[[nodiscard]] inline Text fromJavaString(const LocalRef<jobject>& string) {
+    return fromJavaString(static_cast<jstring>(string.get()));
+}
 // The string's (modified) UTF-8 bytes. Empty for null.
 [[nodiscard]] std::string fromJavaStringUtf(jstring string);
 // A String[] of the texts. With `unquote`, a text that begins with a double quote loses it and

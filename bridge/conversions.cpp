@@ -84,7 +84,7 @@ Text fromJavaStringArrayToLine(jobjectArray array) {
     std::vector<Text> texts;
     for (jsize i = 0; i < count; ++i) {
         const LocalRef<jobject> element = arrayElement(array, i);
-        if (element) texts.push_back(fromJavaString(static_cast<jstring>(element.get())));
+        if (element) texts.push_back(fromJavaString(element));
     }
     return quoteArgumentLine(texts);
 }

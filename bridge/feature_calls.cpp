@@ -50,7 +50,7 @@ void callVoidV(const FeatureInterface& record, int slot, va_list arguments) noex
     clearJavaException(call.env);
 }
 
-LocalRef<jobject> callObject(const FeatureInterface& record, int slot, ...) noexcept {
+LocalRef<jobject> unchecked::callObject(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
     LocalRef<jobject> result = callObjectV(record, slot, arguments);
@@ -58,7 +58,7 @@ LocalRef<jobject> callObject(const FeatureInterface& record, int slot, ...) noex
     return result;
 }
 
-jboolean callBoolean(const FeatureInterface& record, int slot, ...) noexcept {
+jboolean unchecked::callBoolean(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
     const jboolean result = callBooleanV(record, slot, arguments);
@@ -66,7 +66,7 @@ jboolean callBoolean(const FeatureInterface& record, int slot, ...) noexcept {
     return result;
 }
 
-jint callInt(const FeatureInterface& record, int slot, ...) noexcept {
+jint unchecked::callInt(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
     const jint result = callIntV(record, slot, arguments);
@@ -74,7 +74,7 @@ jint callInt(const FeatureInterface& record, int slot, ...) noexcept {
     return result;
 }
 
-void callVoid(const FeatureInterface& record, int slot, ...) noexcept {
+void unchecked::callVoid(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
     callVoidV(record, slot, arguments);

@@ -87,7 +87,8 @@ std::string objectMethodSignature(const char* parameters, const char* resultClas
     return methodSignature(parameters, result.c_str());
 }
 
-void callMethodVoid(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept {
+void unchecked::callMethodVoid(const char* className, jobject object, const char* method, const char* parameters,
+                               ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, object != nullptr, method, methodSignature(parameters, "V"))) return;
@@ -103,8 +104,8 @@ void callMethodVoid(const char* className, jobject object, const char* method, c
     }
 }
 
-jboolean callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
-                           ...) noexcept {
+jboolean unchecked::callMethodBoolean(const char* className, jobject object, const char* method, const char* parameters,
+                                      ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, object != nullptr, method, methodSignature(parameters, "Z"))) return JNI_FALSE;
@@ -121,7 +122,8 @@ jboolean callMethodBoolean(const char* className, jobject object, const char* me
     }
 }
 
-jint callMethodInt(const char* className, jobject object, const char* method, const char* parameters, ...) noexcept {
+jint unchecked::callMethodInt(const char* className, jobject object, const char* method, const char* parameters,
+                              ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, object != nullptr, method, methodSignature(parameters, "I"))) return 0;
@@ -137,8 +139,8 @@ jint callMethodInt(const char* className, jobject object, const char* method, co
     }
 }
 
-LocalRef<jobject> callMethodObject(const char* className, jobject object, const char* method, const char* resultClass,
-                                   const char* parameters, ...) noexcept {
+LocalRef<jobject> unchecked::callMethodObject(const char* className, jobject object, const char* method,
+                                              const char* resultClass, const char* parameters, ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, object != nullptr, method, objectMethodSignature(parameters, resultClass)))
@@ -156,7 +158,7 @@ LocalRef<jobject> callMethodObject(const char* className, jobject object, const 
     }
 }
 
-LocalRef<jobject> newObject(const char* className, const char* parameters, ...) noexcept {
+LocalRef<jobject> unchecked::newObject(const char* className, const char* parameters, ...) noexcept {
     try {
         Target target;
         if (!resolve(target, className, true, "<init>", methodSignature(parameters, "V"))) return {};

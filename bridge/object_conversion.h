@@ -28,7 +28,13 @@ namespace tavrelo {
 
 // callObject on the slot, then serializeObject of its result (the result's reference deleted).
 // Empty when the slot is not defined or returned null.
+namespace unchecked {
 [[nodiscard]] std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept;
+} // namespace unchecked
+template <JniArgument... Arguments>
+[[nodiscard]] std::string callObjectAsBytes(const FeatureInterface& record, int slot, Arguments... arguments) noexcept {
+    return unchecked::callObjectAsBytes(record, slot, arguments...);
+}
 
 // No leading integer for callWithObjectFromBytes.
 inline constexpr int kNoLeadingInteger = -1;

@@ -173,7 +173,7 @@ std::string serializeObject(jobject object) noexcept {
     return bytes;
 }
 
-std::string callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept {
+std::string unchecked::callObjectAsBytes(const FeatureInterface& record, int slot, ...) noexcept {
     va_list arguments;
     va_start(arguments, slot);
     const LocalRef<jobject> object = callObjectV(record, slot, arguments);

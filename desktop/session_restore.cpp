@@ -9,6 +9,7 @@
 #include "launcher/hand_overs.h"
 #include "launcher/launcher.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -28,7 +29,10 @@ void reportDamaged(TextView file) {
 // The saved argument line: UTF-16 text ending with its NUL; absent when missing or damaged.
 std::optional<Text> readArgumentsFile(const Text& file) {
     std::string bytes;
-    if (!os::readFile(file, bytes)) return std::nullopt;
+    if (!os::readFile(file, bytes)) {
+        traceFailure("session restore: no saved arguments: ");
+        return std::nullopt;
+    }
     const std::size_t units = bytes.size() / 2;
     Text text(units, u'\0');
     for (std::size_t i = 0; i < units; ++i)
@@ -106,7 +110,10 @@ bool saveSession(const std::atomic<bool>& abandoned) noexcept {
         if (gone()) return false;
         const std::string data = callObjectAsBytes(sessionFeature, kGetData);
         bool wroteData = false;
-        if (!data.empty() && !gone()) wroteData = os::writeFileReplacing(restoreDataFile(id), data);
+        if (!data.empty() && !gone()) {
+            wroteData = os::writeFileReplacing(restoreDataFile(id), data);
+            if (!wroteData) traceFailure("session restore: the data is not saved: ");
+        }
         if (gone()) return false;
         Text joined;
         const LocalRef<jobjectArray> extra = localAs<jobjectArray>(callObject(sessionFeature, kGetMainArgs));
@@ -121,7 +128,8 @@ bool saveSession(const std::atomic<bool>& abandoned) noexcept {
         for (const char16_t unit : line)
             bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         bytes.append(2, '\0');
-        (void)os::writeFileReplacing(restoreArgumentsFile(id), bytes);
+        if (!os::writeFileReplacing(restoreArgumentsFile(id), bytes))
+            traceFailure("session restore: the arguments are not saved: ");
         // The command last: a restart only ever finds complete files.
         return !gone() && registerRestartCommand(id);
     } catch (...) {
@@ -146,7 +154,9 @@ void restoreSession(TextView identifier) {
     const bool valid = !identifier.empty();
     std::string bytes;
     const Text dataFile = valid ? restoreDataFile(identifier) : Text();
-    const bool haveData = valid && os::readFile(dataFile, bytes) && !bytes.empty();
+    const bool read = valid && os::readFile(dataFile, bytes);
+    if (valid && !read) traceFailure("session restore: no saved data: ");
+    const bool haveData = read && !bytes.empty();
     if (isDefined(sessionFeature, kSetData)) {
         const LocalRef<jobject> object = haveData ? deserializeObject(bytes.data(), bytes.size()) : LocalRef<jobject>();
         if (haveData && !object) reportDamaged(dataFile);

@@ -5,6 +5,7 @@
 #include "launcher/launcher.h"
 #include "platform/format.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -40,7 +41,7 @@ std::vector<std::optional<Text>> stringFields(jobjectArray array) {
     for (jsize i = 0; i < count; ++i) {
         LocalRef<jobject> element(arrayElement(array, i));
         if (element)
-            fields.emplace_back(fromJavaString(static_cast<jstring>(element.get())));
+            fields.emplace_back(fromJavaString(element));
         else
             fields.emplace_back(std::nullopt);
     }
@@ -165,7 +166,10 @@ bool loadSplashPicture(std::string_view imageBytes, SplashPicture& picture) noex
     try {
         const Text file = splashImageFileName();
         LocalRef<jobject> image;
-        if (os::writeFile(file, imageBytes)) image = readImageFile(file);
+        if (os::writeFile(file, imageBytes))
+            image = readImageFile(file);
+        else
+            traceFailure("splash: the picture is not shown: ");
         (void)os::deleteFile(file); // also when nothing or only part of it was written
         if (!image) return false;
         const int width = callMethodInt("java.awt.Image", image.get(), "getWidth", "Ljava/awt/image/ImageObserver;",

@@ -29,15 +29,13 @@ FeatureInterface taskbar{14, "TaskbarManagement"};
 FeatureInterface serviceData{3, "TaskbarManagement"};
 
 // Element `index` of a String[] as text; empty when missing or null.
-Text stringElement(jobjectArray array, jsize index) {
-    return fromJavaString(localAs<jstring>(arrayElement(array, index)).get());
-}
+Text stringElement(jobjectArray array, jsize index) { return fromJavaString(arrayElement(array, index)); }
 
 // Element `index` as a number when it is there.
 std::optional<int> numberElement(jobjectArray array, jsize index) {
     const LocalRef<jstring> element = localAs<jstring>(arrayElement(array, index));
     if (!element) return std::nullopt;
-    return toInt(fromJavaString(element.get()));
+    return toInt(fromJavaString(element));
 }
 
 Text cut(Text text, std::size_t limit) {

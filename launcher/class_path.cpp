@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -58,7 +59,7 @@ bool scanEntry(TextView name, bool isDirectory, void* context);
 void scanDirectory(Text& classPath, TextView directory, int depth) {
     if (depth > kMaxScanDepth) return;
     Scan scan{&classPath, directory, depth};
-    os::listDirectory(directory, &scanEntry, &scan);
+    if (!os::listDirectory(directory, &scanEntry, &scan)) traceFailure("class path: not scanned: ");
 }
 
 bool scanEntry(TextView name, bool isDirectory, void* context) {
@@ -106,7 +107,8 @@ ClassPathParts buildClassPath(const Configuration& config, TextView baseName, Te
             const std::size_t semicolon = rest.find(u';');
             const TextView element = trimView(rest.substr(0, semicolon));
             if (!element.empty()) {
-                const Text directory = os::isAbsolutePath(element) ? Text(element) : joinPath(launcherDirectory, element);
+                const Text directory =
+                    os::isAbsolutePath(element) ? Text(element) : joinPath(launcherDirectory, element);
                 scanDirectory(classPath, directory, 0);
             }
             if (semicolon == TextView::npos) break;

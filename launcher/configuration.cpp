@@ -110,7 +110,7 @@ void loadConfiguration(Configuration& config, TextView launcherDirectory, TextVi
     if (file.empty())
         trace("configuration: no ", baseName, ".properties beside the launcher or in a directory beside it");
     else if (!os::readFile(file, bytes))
-        trace("configuration: ", file, " cannot be read: ", errorReason(os::lastError()));
+        traceFailure("configuration: the properties file is not read: ");
     else
         trace("configuration: properties file ", file);
     for (const Text& line : propertiesLines(bytes))

@@ -51,9 +51,8 @@ template <std::size_t N> std::array<bool, N> threadsAlive(JNIEnv* env, const std
     for (jint i = 0; i < count && i < kThreadArraySize; ++i) {
         LocalRef<jobject> thread(arrayElement(threads.get(), i));
         if (!thread) continue;
-        const Text name = fromJavaString(
-            localAs<jstring>(callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr))
-                .get());
+        const Text name =
+            fromJavaString(callMethodObject("java/lang/Thread", thread.get(), "getName", "java.lang.String", nullptr));
         std::optional<bool> alive;
         for (std::size_t k = 0; k < N; ++k) {
             if (!startsWithIgnoreCase(name, prefixes[k])) continue;

@@ -77,9 +77,8 @@ std::string classFileMatch(TextView path, TextView classFile) {
         LocalRef<jobject> entry(
             callMethodObject(kEnumeration, entries.get(), "nextElement", "java.lang.Object", nullptr));
         if (!entry) break; // an enumeration that fails would otherwise be asked forever
-        Text name = fromJavaString(localAs<jstring>(callMethodObject("java.util.jar.JarEntry", entry.get(), "getName",
-                                                                     "java.lang.String", nullptr))
-                                       .get());
+        Text name = fromJavaString(
+            callMethodObject("java.util.jar.JarEntry", entry.get(), "getName", "java.lang.String", nullptr));
         if (!equalsIgnoreCase(fileNameOf(name), classFile)) continue;
         name.resize(name.rfind(u'.'));
         for (char16_t& c : name)

@@ -47,7 +47,7 @@ Text findPropertiesFile(TextView launcherDirectory, TextView baseName) {
     Text beside = propertiesPath(launcherDirectory, u"", baseName);
     if (os::pathExists(beside)) return beside;
     SubdirectorySearch search{launcherDirectory, baseName, {}};
-    os::listDirectory(
+    const bool listed = os::listDirectory(
         launcherDirectory,
         [](TextView name, bool isDirectory, void* context) {
             auto& s = *static_cast<SubdirectorySearch*>(context);
@@ -58,6 +58,7 @@ Text findPropertiesFile(TextView launcherDirectory, TextView baseName) {
             return false;
         },
         &search);
+    if (!listed) traceFailure("configuration: no directory beside the launcher searched: ");
     return search.found;
 }
 

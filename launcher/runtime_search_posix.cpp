@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "launcher/java_runtime.h"
+#include "platform/failure.h"
 #include "platform/os.h"
 #include "platform/trace.h"
 
@@ -27,9 +28,16 @@ std::optional<FoundRuntime> fromPath(const std::optional<RuntimeVersion>& requir
         if (!directory.empty()) {
             const std::string program = toUtf8(directory) + "/java";
             char resolved[PATH_MAX];
-            if (::access(program.c_str(), X_OK) == 0 && ::realpath(program.c_str(), resolved))
-                if (auto found = qualifiedRuntime(binaryDirectoryOf(fromUtf8(resolved)), required, "java on PATH"))
-                    return found;
+            if (::access(program.c_str(), X_OK) == 0) {
+                if (::realpath(program.c_str(), resolved)) {
+                    if (auto found = qualifiedRuntime(binaryDirectoryOf(fromUtf8(resolved)), required, "java on PATH"))
+                        return found;
+                } else {
+                    const unsigned long code = os::lastError();
+                    os::noteFailure("resolving", fromUtf8(program), code);
+                    traceFailure("runtime: java on PATH refused: ");
+                }
+            }
         }
         if (cut == TextView::npos) return std::nullopt;
         rest = rest.substr(cut + 1);

@@ -1,5 +1,6 @@
 #include "launcher/java_runtime.h"
 #include "platform/os.h"
+#include "platform/trace.h"
 
 namespace tavrelo {
 
@@ -79,7 +80,10 @@ RuntimeVersion releaseVersionIn(TextView directory) {
     Text path(directory);
     path.push_back(os::kPathSeparator);
     path += u"release";
-    if (!os::readFile(path, bytes)) return {};
+    if (!os::readFile(path, bytes)) {
+        traceFailure("runtime: no version from the release file: ");
+        return {};
+    }
     static constexpr std::string_view key = "JAVA_VERSION=";
     std::size_t at = 0;
     while (at < bytes.size()) {

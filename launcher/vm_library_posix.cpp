@@ -2,10 +2,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 
 #include "launcher/java_runtime.h"
+#include "platform/failure.h"
 #include "platform/os.h"
 #include "platform/trace.h"
 
@@ -51,14 +51,18 @@ bool isVmLibrary64(TextView libraryPath) {
     // The ELF identification and machine fields; the library itself is large.
     unsigned char header[20] = {};
     const int fd = ::open(toUtf8(libraryPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        trace("VM library ", libraryPath, " cannot be read: ", errorReason(static_cast<unsigned long>(errno)));
+    const ssize_t got = fd < 0 ? -1 : ::read(fd, header, sizeof header);
+    if (got < 0) os::noteFailure("reading", libraryPath, os::lastError());
+    if (fd >= 0) ::close(fd);
+    if (got < 0) {
+        traceFailure("VM library: ");
         return false;
     }
-    const ssize_t got = ::read(fd, header, sizeof header);
-    ::close(fd);
-    if (got != static_cast<ssize_t>(sizeof header)) return false;
-    if (header[0] != 0x7F || header[1] != 'E' || header[2] != 'L' || header[3] != 'F') return false;
+    if (got != static_cast<ssize_t>(sizeof header) || header[0] != 0x7F || header[1] != 'E' || header[2] != 'L' ||
+        header[3] != 'F') {
+        trace("VM library ", libraryPath, " is not a library: no ELF header");
+        return false;
+    }
     const bool wide = header[4] == 2;         // ELFCLASS64
     const bool littleEndian = header[5] == 1; // ELFDATA2LSB
     const std::uint16_t machine = littleEndian ? static_cast<std::uint16_t>(header[18] | (header[19] << 8))

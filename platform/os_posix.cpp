@@ -13,12 +13,24 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/failure.h"
 #include "platform/os.h"
 
 namespace tavrelo::os {
 
 namespace {
 std::string narrow(TextView path) { return toUtf8(path); }
+
+// Keeps errno as the failing call left it, with the step and its path; answers false.
+bool failed(const char* what, TextView path) noexcept {
+    noteFailure(what, path, lastError());
+    return false;
+}
+bool failed(const char* what, const std::string& path) {
+    const unsigned long code = lastError(); // before the conversion may touch errno
+    noteFailure(what, fromUtf8(path), code);
+    return false;
+}
 } // namespace
 
 bool pathExists(TextView path) noexcept {
@@ -43,11 +55,12 @@ bool isAbsolutePath(TextView path) noexcept { return !path.empty() && path[0] ==
 
 bool readFile(TextView path, std::string& bytes) {
     const int fd = ::open(narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return failed("reading", path);
     bytes.clear();
     char chunk[16384];
     ssize_t got = 0;
     while ((got = ::read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<std::size_t>(got));
+    if (got != 0) failed("reading", path);
     ::close(fd);
     return got == 0;
 }
@@ -58,14 +71,18 @@ namespace {
 // failure.
 bool writeNewFile(const std::string& path, std::string_view bytes, bool flush) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return failed("writing", path);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC; // nothing taken and no error given: the disk is full
+            break;
+        }
         done += static_cast<std::size_t>(n);
     }
     const bool written = done == bytes.size() && (!flush || ::fsync(fd) == 0);
+    if (!written) failed("writing", path);
     ::close(fd);
     return written;
 }
@@ -77,12 +94,13 @@ bool writeFile(TextView path, std::string_view bytes) { return writeNewFile(narr
 bool writeFileReplacing(TextView path, std::string_view bytes) {
     const std::string target = narrow(path);
     const std::string temporary = target + ".tmp";
-    return writeNewFile(temporary, bytes, true) && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!writeNewFile(temporary, bytes, true)) return false;
+    return ::rename(temporary.c_str(), target.c_str()) == 0 || failed("replacing", path);
 }
 
 bool moveFileReplacing(TextView from, TextView to) noexcept {
     try {
-        return ::rename(narrow(from).c_str(), narrow(to).c_str()) == 0;
+        return ::rename(narrow(from).c_str(), narrow(to).c_str()) == 0 || failed("replacing", to);
     } catch (...) {
         return false;
     }
@@ -91,7 +109,10 @@ bool moveFileReplacing(TextView from, TextView to) noexcept {
 std::optional<FileStamp> fileStamp(TextView path) noexcept {
     try {
         struct stat info;
-        if (::stat(narrow(path).c_str(), &info) != 0) return std::nullopt;
+        if (::stat(narrow(path).c_str(), &info) != 0) {
+            failed("examining", path);
+            return std::nullopt;
+        }
         return FileStamp{static_cast<unsigned long long>(info.st_size),
                          static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
                              static_cast<unsigned long long>(info.st_mtim.tv_nsec)};
@@ -102,7 +123,7 @@ std::optional<FileStamp> fileStamp(TextView path) noexcept {
 
 bool deleteFile(TextView path) noexcept {
     try {
-        return ::unlink(narrow(path).c_str()) == 0;
+        return ::unlink(narrow(path).c_str()) == 0 || failed("deleting", path);
     } catch (...) {
         return false;
     }
@@ -110,7 +131,7 @@ bool deleteFile(TextView path) noexcept {
 
 bool makeDirectory(TextView path) noexcept {
     try {
-        return ::mkdir(narrow(path).c_str(), 0755) == 0;
+        return ::mkdir(narrow(path).c_str(), 0755) == 0 || failed("making the directory", path);
     } catch (...) {
         return false;
     }
@@ -118,7 +139,7 @@ bool makeDirectory(TextView path) noexcept {
 
 bool removeDirectory(TextView path) noexcept {
     try {
-        return ::rmdir(narrow(path).c_str()) == 0;
+        return ::rmdir(narrow(path).c_str()) == 0 || failed("removing the directory", path);
     } catch (...) {
         return false;
     }
@@ -127,7 +148,7 @@ bool removeDirectory(TextView path) noexcept {
 bool listDirectory(TextView directory, DirectoryVisitor visit, void* context) {
     const std::string base = narrow(directory);
     DIR* dir = ::opendir(base.c_str());
-    if (!dir) return false;
+    if (!dir) return failed("listing", directory);
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         struct stat info;
@@ -164,7 +185,7 @@ Text currentDirectory() {
 
 bool setCurrentDirectory(TextView path) noexcept {
     try {
-        return ::chdir(narrow(path).c_str()) == 0;
+        return ::chdir(narrow(path).c_str()) == 0 || failed("changing to", path);
     } catch (...) {
         return false;
     }

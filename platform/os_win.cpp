@@ -1,11 +1,22 @@
 #include <windows.h>
 
+#include "platform/failure.h"
 #include "platform/handles.h"
 #include "platform/narrow.h"
 #include "platform/os.h"
 #include "platform/win_text.h"
 
 namespace tavrelo::os {
+
+namespace {
+
+// Keeps GetLastError as the failing call left it, with the step and its path; answers false.
+bool failed(const char* what, TextView path) noexcept {
+    noteFailure(what, path, GetLastError());
+    return false;
+}
+
+} // namespace
 
 bool pathExists(TextView path) noexcept {
     try {
@@ -33,39 +44,45 @@ bool isAbsolutePath(TextView path) noexcept {
 bool readFile(TextView path, std::string& bytes) {
     const FileHandle file(CreateFileW(wc(cstr(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return failed("reading", path);
     bytes.clear();
     char chunk[16384];
     DWORD got = 0;
     bool ok = true;
     while ((ok = ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) bytes.append(chunk, got);
-    return ok;
+    return ok || failed("reading", path);
 }
 
-bool writeFile(TextView path, std::string_view bytes) {
+namespace {
+
+// Writes the bytes to a new file, flushed to the disk when asked; false on any failure.
+bool writeNewFile(TextView path, std::string_view bytes, bool flush) {
     const auto size = narrowed<DWORD>(bytes.size());
-    if (!size) return false;
+    if (!size) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return failed("writing", path);
+    }
     const FileHandle file(
         CreateFileW(wc(cstr(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return failed("writing", path);
     DWORD written = 0;
-    return bytes.empty() || (WriteFile(file.get(), bytes.data(), *size, &written, nullptr) && written == *size);
+    if (!bytes.empty() && !WriteFile(file.get(), bytes.data(), *size, &written, nullptr))
+        return failed("writing", path);
+    if (written != *size) {
+        SetLastError(ERROR_DISK_FULL); // fewer bytes taken and no error given
+        return failed("writing", path);
+    }
+    return !flush || FlushFileBuffers(file.get()) || failed("writing", path);
 }
+
+} // namespace
+
+bool writeFile(TextView path, std::string_view bytes) { return writeNewFile(path, bytes, false); }
 
 bool writeFileReplacing(TextView path, std::string_view bytes) {
     const Text target(path);
     const Text temporary = target + u".tmp";
-    const auto size = narrowed<DWORD>(bytes.size());
-    if (!size) return false;
-    {
-        FileHandle file(
-            CreateFileW(wc(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        DWORD written = 0;
-        if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), *size, &written, nullptr) || written != *size))
-            return false;
-        if (!FlushFileBuffers(file.get())) return false;
-    }
+    if (!writeNewFile(temporary, bytes, true)) return false;
     if (GetFileAttributesW(wc(target)) != INVALID_FILE_ATTRIBUTES &&
         ReplaceFileW(wc(target), wc(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true;
@@ -74,7 +91,8 @@ bool writeFileReplacing(TextView path, std::string_view bytes) {
 
 bool moveFileReplacing(TextView from, TextView to) noexcept {
     try {
-        return MoveFileExW(wc(cstr(from)), wc(cstr(to)), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        return MoveFileExW(wc(cstr(from)), wc(cstr(to)), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+               failed("replacing", to);
     } catch (...) {
         return false;
     }
@@ -83,7 +101,10 @@ bool moveFileReplacing(TextView from, TextView to) noexcept {
 std::optional<FileStamp> fileStamp(TextView path) noexcept {
     try {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(wc(cstr(path)), GetFileExInfoStandard, &data)) return std::nullopt;
+        if (!GetFileAttributesExW(wc(cstr(path)), GetFileExInfoStandard, &data)) {
+            failed("examining", path);
+            return std::nullopt;
+        }
         return FileStamp{(static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                          (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                              data.ftLastWriteTime.dwLowDateTime};
@@ -94,7 +115,7 @@ std::optional<FileStamp> fileStamp(TextView path) noexcept {
 
 bool deleteFile(TextView path) noexcept {
     try {
-        return DeleteFileW(wc(cstr(path))) != 0;
+        return DeleteFileW(wc(cstr(path))) != 0 || failed("deleting", path);
     } catch (...) {
         return false;
     }
@@ -102,7 +123,7 @@ bool deleteFile(TextView path) noexcept {
 
 bool makeDirectory(TextView path) noexcept {
     try {
-        return CreateDirectoryW(wc(cstr(path)), nullptr) != 0;
+        return CreateDirectoryW(wc(cstr(path)), nullptr) != 0 || failed("making the directory", path);
     } catch (...) {
         return false;
     }
@@ -110,7 +131,7 @@ bool makeDirectory(TextView path) noexcept {
 
 bool removeDirectory(TextView path) noexcept {
     try {
-        return RemoveDirectoryW(wc(cstr(path))) != 0;
+        return RemoveDirectoryW(wc(cstr(path))) != 0 || failed("removing the directory", path);
     } catch (...) {
         return false;
     }
@@ -121,7 +142,7 @@ bool listDirectory(TextView directory, DirectoryVisitor visit, void* context) {
     pattern += u"\\*.*";
     WIN32_FIND_DATAW found;
     const FindSearch search(FindFirstFileW(wc(pattern), &found));
-    if (!search) return false;
+    if (!search) return failed("listing", directory);
     do {
         const TextView name(tc(found.cFileName));
         if (name == u"." || name == u"..") continue;
@@ -173,7 +194,7 @@ Text currentDirectory() {
 
 bool setCurrentDirectory(TextView path) noexcept {
     try {
-        return SetCurrentDirectoryW(wc(cstr(path))) != 0;
+        return SetCurrentDirectoryW(wc(cstr(path))) != 0 || failed("changing to", path);
     } catch (...) {
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/failure.h"
 #include "platform/os.h"
 #include "platform/trace_sink.h"
 
@@ -59,11 +60,37 @@ void traceParts(std::initializer_list<TracePart> parts) noexcept {
     }
 }
 
-std::string errorReason(unsigned long code) {
+namespace {
+
+// The system's text for the code without its line end ("" when it has none).
+std::string systemText(unsigned long code) {
     std::string text = toUtf8(os::systemErrorDescription(code));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::string errorReason(unsigned long code) {
+    std::string text = systemText(code);
     return "error " + std::to_string(code) + (text.empty() ? std::string() : ": " + text);
+}
+
+std::string failureReason(const os::Failure& failure) {
+    std::string text = failure.code ? systemText(failure.code) : "no reason kept";
+    if (!text.empty() && text.back() == '.') text.pop_back(); // Windows ends its texts with one
+    if (text.empty()) text = "error";
+    return std::string(failure.what) + ' ' + toUtf8(failure.path) + ": " + text + " (" + std::to_string(failure.code) +
+           ')';
+}
+
+void traceFailure(std::string_view prefix) noexcept {
+    if (!tracing()) return;
+    try {
+        traceLine(std::string(prefix) + failureReason(os::lastFailure()));
+    } catch (...) {
+    }
 }
 
 } // namespace tavrelo

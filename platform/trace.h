@@ -17,6 +17,10 @@
 
 namespace tavrelo {
 
+namespace os {
+struct Failure;
+} // namespace os
+
 // True when the trace is on; decided on the first call, from the environment.
 [[nodiscard]] bool tracing() noexcept;
 // Writes one line (without its line end) with its prefix to every destination.
@@ -25,6 +29,11 @@ void traceLine(std::string_view line) noexcept;
 [[nodiscard]] long long millisecondsSinceStart() noexcept;
 // "error <code>: <the system's text for it>" for an operating-system error code.
 [[nodiscard]] std::string errorReason(unsigned long code);
+// "<what> <path>: <the system's text> (<code>)" for a failed file step (platform/failure.h).
+[[nodiscard]] std::string failureReason(const os::Failure& failure);
+// One line, when the trace is on: the prefix and the reason of this thread's last failed file
+// step, e.g. "configuration: reading /opt/app/App.properties: Is a directory (21)".
+void traceFailure(std::string_view prefix) noexcept;
 
 // One piece of a trace line, kept by reference: narrow (UTF-8) or wide text, or a number.
 class TracePart {

@@ -57,7 +57,7 @@ std::optional<ServiceInfoElements> readServiceInfoElements() noexcept {
         for (jsize i = 0; i < count && static_cast<std::size_t>(i) < kServiceInfoElements; ++i) {
             const LocalRef<jstring> element = localAs<jstring>(arrayElement(array.get(), i));
             if (element)
-                elements.emplace_back(fromJavaString(element.get()));
+                elements.emplace_back(fromJavaString(element));
             else
                 elements.emplace_back(std::nullopt);
         }

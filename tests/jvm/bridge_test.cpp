@@ -15,6 +15,19 @@ namespace {
 
 constexpr char kApp[] = "fixture.App";
 
+// What passes through the variadic calls' "..." compiles; an owning reference or a text does not.
+template <class... Arguments>
+concept CallVoidTakes = requires(const FeatureInterface& record, Arguments&&... arguments) {
+    callVoid(record, 0, std::forward<Arguments>(arguments)...);
+};
+template <class Argument>
+concept NewObjectTakes = requires(Argument&& argument) {
+    newObject("a.B", "I", std::forward<Argument>(argument));
+};
+static_assert(CallVoidTakes<> && CallVoidTakes<jstring, jint, jboolean, double, std::nullptr_t>);
+static_assert(!CallVoidTakes<const LocalRef<jstring>&> && !CallVoidTakes<jint, LocalRef<jobject>>);
+static_assert(NewObjectTakes<jobject> && !NewObjectTakes<LocalRef<jobject>&> && !NewObjectTakes<Text>);
+
 class Bridge : public ::testing::Test {
   protected:
     void SetUp() override { ensureJavaVm(); }
@@ -25,8 +38,7 @@ class Bridge : public ::testing::Test {
         return javaVm()->GetEnv(reinterpret_cast<void**>(&ignored), JNI_VERSION_1_2);
     }
     static std::string callString(const char* className, const char* method) {
-        return toUtf8(fromJavaString(
-            localAs<jstring>(callMethodObject(className, nullptr, method, "java.lang.String", nullptr)).get()));
+        return toUtf8(fromJavaString(callMethodObject(className, nullptr, method, "java.lang.String", nullptr)));
     }
 };
 
@@ -38,7 +50,7 @@ TEST_F(Bridge, CompanionClassWinsMethodByMethod) {
     EXPECT_EQ(callInt(record, 0), 2);
     EXPECT_EQ(callInt(record, 1), 10);
     LocalRef<jstring> who(toJavaString(u"you"));
-    EXPECT_EQ(fromJavaString(localAs<jstring>(callObject(record, 2, who.get())).get()), u"companion greets you");
+    EXPECT_EQ(fromJavaString(callObject(record, 2, who.get())), u"companion greets you");
 
     // Without an interface name only the main class is looked in.
     FeatureInterface mainOnly{1, nullptr};
@@ -116,10 +128,8 @@ TEST_F(Bridge, GenericCallsOnInstancesAndStatics) {
     ASSERT_TRUE(box);
     EXPECT_EQ(callMethodInt("fixture.Box", box.get(), "length", nullptr), 5);
     EXPECT_FALSE(callMethodBoolean("fixture.Box", box.get(), "isEmpty", nullptr));
-    EXPECT_EQ(
-        fromJavaString(
-            localAs<jstring>(callMethodObject("fixture.Box", box.get(), "value", "java.lang.String", nullptr)).get()),
-        u"héllo");
+    EXPECT_EQ(fromJavaString(callMethodObject("fixture.Box", box.get(), "value", "java.lang.String", nullptr)),
+              u"héllo");
     // An array result is named by its descriptor.
     const LocalRef<jintArray> squares =
         localAs<jintArray>(callMethodObject("fixture.Box", nullptr, "squares", "[I", "I", jint{4}));
@@ -146,12 +156,11 @@ TEST_F(Bridge, StringAndArrayConversionsRoundTrip) {
     EXPECT_EQ(fromJavaStringUtf(utf.get()), "plain");
 
     LocalRef<jobjectArray> quoted(toJavaStringArray({u"\"a b\"", u"plain", u"\"open", u""}, true));
-    EXPECT_EQ(fromJavaString(localAs<jstring>(callMethodObject("fixture.Box", nullptr, "join", "java.lang.String",
-                                                               "[Ljava/lang/String;", quoted.get()))
-                                 .get()),
+    EXPECT_EQ(fromJavaString(callMethodObject("fixture.Box", nullptr, "join", "java.lang.String", "[Ljava/lang/String;",
+                                              quoted.get())),
               u"[a b][plain][open][]");
     LocalRef<jobjectArray> kept(toJavaStringArray({u"\"a b\""}, false));
-    EXPECT_EQ(fromJavaString(localAs<jstring>(arrayElement(kept.get(), 0)).get()), u"\"a b\"");
+    EXPECT_EQ(fromJavaString(arrayElement(kept.get(), 0)), u"\"a b\"");
     EXPECT_EQ(arrayElement(kept.get(), 1), nullptr);
     EXPECT_EQ(arrayLength(kept.get()), 1);
 
@@ -253,8 +262,7 @@ TEST_F(Bridge, LauncherThreadsAttachOnUseAndDetachWhenReleased) {
     std::string seenName;
     jint attachedState = -1, releasedState = -1;
     std::thread worker([&] {
-        seenName = toUtf8(fromJavaString(
-            localAs<jstring>(callMethodObject(kApp, nullptr, "threadName", "java.lang.String", nullptr)).get()));
+        seenName = toUtf8(fromJavaString(callMethodObject(kApp, nullptr, "threadName", "java.lang.String", nullptr)));
         attachedState = getEnvState();
         releaseJavaThread();
         releasedState = getEnvState();

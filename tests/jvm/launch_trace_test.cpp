@@ -1,5 +1,9 @@
 // The decision trace of the real Linux launcher (TAVRELO_DEBUG).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "jvm_support.h"
 #include "test_process.h"
@@ -46,6 +50,18 @@ TEST(LaunchTrace, EveryCandidateWithItsReasonTheMainClassOriginAndTheStatus) {
                              "launch ends with status 0: no runtime"})
         EXPECT_TRUE(has(second, line)) << line << "\n" << second;
     EXPECT_NE(second.substr(0, second.find(']')), first.substr(0, first.find(']'))) << "another process";
+
+    // A properties file that cannot be read (a directory of its name): the step, the path and the
+    // system's reason; the launch goes on without it.
+    const std::string properties = app.path() + "/Probe.properties";
+    ASSERT_EQ(::unlink(properties.c_str()), 0);
+    ASSERT_EQ(::mkdir(properties.c_str(), 0755), 0);
+    EXPECT_EQ(app.run({}, environment).status, 1);
+    const std::string third = fileBytes(file).substr(first.size() + second.size());
+    // (the launcher names the file beside it with an empty subdirectory: "<dir>//<name>")
+    EXPECT_TRUE(has(third, "configuration: the properties file is not read: reading " + app.path() +
+                               "//Probe.properties: " + std::strerror(EISDIR) + " (" + std::to_string(EISDIR) + ")\n"))
+        << third;
 
     // Without the switch, or with it empty, nothing is written anywhere.
     ASSERT_EQ(::unlink(file.c_str()), 0);

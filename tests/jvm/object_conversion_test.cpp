@@ -21,9 +21,7 @@ LocalRef<jobject> makeParcel(const char16_t* label, int payloadBytes) {
     return callMethodObject(kObjects, nullptr, "parcel", "fixture.Parcel", "Ljava/lang/String;I", text.get(),
                             jint{payloadBytes});
 }
-std::string javaText(const LocalRef<jobject>& string) {
-    return toUtf8(fromJavaString(static_cast<jstring>(string.get())));
-}
+std::string javaText(const LocalRef<jobject>& string) { return toUtf8(fromJavaString(string)); }
 std::string valueOf(jobject object) {
     return javaText(
         callMethodObject("java.lang.String", nullptr, "valueOf", "java.lang.String", "Ljava/lang/Object;", object));

@@ -15,8 +15,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 std::string receivedHere() {
-    return toUtf8(fromJavaString(
-        localAs<jstring>(callMethodObject("fixture.Pump", nullptr, "received", "java.lang.String", nullptr)).get()));
+    return toUtf8(fromJavaString(callMethodObject("fixture.Pump", nullptr, "received", "java.lang.String", nullptr)));
 }
 
 TEST(PumpRun, SerializedObjectsTravelBothWaysAndTheQuitControlEndsThePeer) {

@@ -72,8 +72,7 @@ void setField(const char* name, int value) {
     callMethodVoid(kSplash, nullptr, "set", "Ljava/lang/String;I", text.get(), jint{value});
 }
 std::string calls() {
-    return toUtf8(fromJavaString(
-        localAs<jstring>(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr)).get()));
+    return toUtf8(fromJavaString(callMethodObject(kSplash, nullptr, "calls", "java.lang.String", nullptr)));
 }
 unsigned at(int x, int y) {
     return static_cast<unsigned>(fake.lastFrame.at(static_cast<std::size_t>(y * fake.size.width + x)));
