@@ -93,11 +93,12 @@ void requestArchive() noexcept {
             return;
         }
         const Text request = plan.classList.substr(0, plan.classList.rfind(u'.')) + u".request";
-        if (!os::writeFile(request, requestText(plan)) || !startArchiveWriter(os::moduleFileName(nullptr), request)) {
-            const unsigned long error = os::lastError();
+        const bool requested = os::writeFile(request, requestText(plan));
+        if (!requested) traceFailure("class-data archive: not written, no request: ");
+        if (!requested || !startArchiveWriter(os::moduleFileName(nullptr), request)) {
+            if (requested) trace("class-data archive: not written, the writer could not be started: ", errorReason(os::lastError()));
             (void)os::deleteFile(request);
             (void)os::deleteFile(plan.classList);
-            trace("class-data archive: not written, the writer could not be started: ", errorReason(error));
             return;
         }
         trace("class-data archive: ", listed->size, " bytes of class list, the archive is written in the background");

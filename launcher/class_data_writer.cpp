@@ -100,7 +100,11 @@ int runArchiveWriter(TextView requestPath) {
     lowerPriority();
     std::string text;
     ArchivePlan plan;
-    if (!os::readFile(requestPath, text) || !readRequest(text, plan)) {
+    if (!os::readFile(requestPath, text)) {
+        traceFailure("class-data archive: not written, no request: ");
+        return 2;
+    }
+    if (!readRequest(text, plan)) {
         trace("class-data archive: not written, ", requestPath, " is not a request");
         return 2;
     }
@@ -123,9 +127,8 @@ int runArchiveWriter(TextView requestPath) {
     }
     const Text placed = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(bytes.size())) + u".jsa";
     if (!os::moveFileReplacing(temporary, placed)) {
-        const unsigned long error = os::lastError();
+        traceFailure("class-data archive: not written: ");
         (void)os::deleteFile(temporary);
-        trace("class-data archive: not written, ", placed, " could not be replaced: ", errorReason(error));
         return 1;
     }
     trace("class-data archive: written to ", placed, ", ", bytes.size(), " bytes");
