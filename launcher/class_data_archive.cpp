@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -17,6 +18,13 @@ constexpr char kQuiet[] = "-Xlog:cds*=off"; // the application's output stays it
 constexpr const char* kNoArchiveOptions[] = {"-XX:-UseCompressedClassPointers", "--patch-module", "--limit-modules",
                                              "--upgrade-module-path", "-javaagent:", "-agentlib:", "-agentpath:",
                                              "-Xbootclasspath/a:"};
+
+// Options that make the runtime write files of the application's: logs, recordings, dumps. The
+// writer's run of the runtime leaves them out, so as not to replace what the application's own
+// run just wrote.
+constexpr const char* kFileWritingOptions[] = {"-Xlog",           "-verbose",         "-XX:+LogVMOutput",
+                                               "-XX:LogFile",     "-XX:ErrorFile",    "-XX:HeapDumpPath",
+                                               "-XX:StartFlight", "-XX:+StartFlight", "-XX:FlightRecorder"};
 
 // 64-bit FNV-1a over everything fed to it, each piece closed by a zero byte.
 struct Hash {
@@ -234,7 +242,10 @@ void addClassDataArchiveOptions(const JavaRuntime& runtime, std::vector<std::str
 #endif
     if (!os::pathExists(plan.javaProgram)) return off("the runtime has no program to write one with", toUtf8(plan.javaProgram));
     options.emplace_back(kQuiet);
-    plan.options = options;
+    for (const std::string& each : options)
+        if (std::none_of(std::begin(kFileWritingOptions), std::end(kFileWritingOptions),
+                         [&](const char* prefix) { return each.rfind(prefix, 0) == 0; }))
+            plan.options.push_back(each);
     plan.classList = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(os::processId())) + u".classes";
     (void)os::deleteFile(plan.classList);
     pending() = std::move(plan);

@@ -109,6 +109,13 @@ int runArchiveWriter(TextView requestPath) {
         return 2;
     }
     (void)os::deleteFile(requestPath);
+    // Of two starts that listed their classes at once, the archive placed first is kept: a
+    // writer finding one in place leaves it alone, the process that maps it may already run.
+    if (const Text placed = listArchives(plan).intact; !placed.empty()) {
+        (void)os::deleteFile(plan.classList);
+        trace("class-data archive: not written, ", placed, " is in place");
+        return 0;
+    }
     const Text temporary = plan.classList.substr(0, plan.classList.rfind(u'.')) + u".tmp";
     std::vector<Text> arguments;
     for (const std::string& option : plan.options) arguments.push_back(os::ansiToText(option));
@@ -125,6 +132,11 @@ int runArchiveWriter(TextView requestPath) {
               " and left no complete archive");
         return 1;
     }
+    if (const Text first = listArchives(plan).intact; !first.empty()) {
+        (void)os::deleteFile(temporary);
+        trace("class-data archive: not written, ", first, " was placed meanwhile");
+        return 0;
+    }
     const Text placed = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(bytes.size())) + u".jsa";
     if (!os::moveFileReplacing(temporary, placed)) {
         traceFailure("class-data archive: not written: ");
@@ -132,8 +144,8 @@ int runArchiveWriter(TextView requestPath) {
         return 1;
     }
     trace("class-data archive: written to ", placed, ", ", bytes.size(), " bytes");
-    // Of two written at once every writer keeps the first by name; stale and damaged archives go,
-    // and so does what crashed processes left of making one.
+    // Should two have been placed at once, every writer keeps the first by name; stale and damaged
+    // archives go, and so does what crashed processes left of making one.
     const ArchiveListing listing = listArchives(plan);
     for (const Text& name : listing.owned)
         if (name != listing.intact && os::deleteFile(plan.directory + name)) trace("class-data archive: removed ", name);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz tree (clang, libFuzzer, ASan + UBSan) and runs every fuzz target for the given
 # seconds (default 60), or until it has executed max-runs inputs when that is given first,
-# starting from its committed corpus. One line per target: runs, executions
+# starting from its committed corpus. Target names after the numbers run only those targets. One line per target: runs, executions
 # per second, corpus size and findings (inputs that crashed, hung or broke an invariant, kept in
 # build/fuzz/findings/); the last line sums them up. Exit status non-zero on any finding.
 set -uo pipefail
@@ -11,8 +11,10 @@ seconds=${1:-60}
 max_runs=${2:--1}
 case $seconds/$max_runs in
     '' | *[!0-9/]*/* | */*[!0-9-]* | /* | */)
-        echo "usage: scripts/fuzz.sh [seconds-per-target [max-runs-per-target]]" >&2; exit 2 ;;
+        echo "usage: scripts/fuzz.sh [seconds-per-target [max-runs-per-target [target...]]]" >&2; exit 2 ;;
 esac
+shift $(($# < 2 ? $# : 2))
+only=" $* "
 
 bash scripts/setup.sh --fuzz || exit 1
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null || exit 1
@@ -23,6 +25,7 @@ mkdir -p "$out/findings" "$out/tmp"
 targets=0 runs=0 findings=0
 for program in build/fuzz/tests/fuzz/*_fuzz; do
     name=$(basename "$program" _fuzz)
+    [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
     corpus=$out/corpus/$name
     mkdir -p "$corpus"
     before=$(ls "$out/findings" | grep -c "^$name-")

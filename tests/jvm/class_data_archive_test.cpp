@@ -58,11 +58,23 @@ struct CacheApp {
 
 TEST(ClassDataArchive, WrittenThenMappedRenewedWithItsClassPathReplacedWhenDamagedOffWhenChosen) {
     CacheApp cache;
-    // The first start writes the archive at its end, here through System.exit.
+    // The first start lists its classes (here ending through System.exit) and the writer it
+    // leaves behind writes the archive, each saying so in the trace. The writer's run of the
+    // runtime leaves the application's log alone (a second run logging to it would have moved
+    // it aside as "gc.log.0").
+    TempDir logs;
+    const std::string log = toUtf8(logs.path()) + "/gc.log", tracePath = toUtf8(logs.path()) + "/trace";
+    setVariable(cache.environment, "TAVRELO_DEBUG", tracePath);
+    cache.app.properties("PersonalOptions=-Xlog:gc:file=" + log + "\n");
     const RunResult first = cache.run({"exit"});
     EXPECT_EQ(first.status, 3) << first.err;
     const std::string written = cache.only();
     EXPECT_FALSE(maps(first, written));
+    std::string trace;
+    EXPECT_TRUE(os::readFile(fromUtf8(tracePath), trace));
+    EXPECT_NE(trace.find("class-data archive: none valid yet, the runtime lists its classes in"), std::string::npos);
+    EXPECT_NE(trace.find("class-data archive: written to " + written), std::string::npos) << trace;
+    EXPECT_TRUE(os::pathExists(fromUtf8(log)) && !os::pathExists(fromUtf8(log + ".0")));
     EXPECT_TRUE(maps(cache.run(), written)) << "the second start maps it";
 
     // A class-path archive that changed makes the next start write a new archive in its place.

@@ -125,11 +125,17 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+namespace {
+// Launchers started with this program's own environment keep no archive in the user's cache
+// either, and leave no writer running after the tests.
+const bool noCacheForInheritedEnvironments = ::setenv("XDG_CACHE_HOME", "/dev/null/no-cache", 1) == 0;
+} // namespace
+
 Environment launcherEnvironment() {
     Environment environment{{"PATH", "/usr/bin:/bin"}, {"JAVA_HOME", TAVRELO_JDK_HOME}, {"LC_ALL", "C.UTF-8"}};
     if (const char* home = std::getenv("HOME")) environment.emplace_back("HOME", home);
-    // No class-data archive: a directory that cannot be made keeps each launch from writing one
-    // into the user's cache at its end (the archive's own tests name a cache of their own).
+    // No class-data archive: a directory that cannot be made keeps each launch from listing its
+    // classes for one in the user's cache (the archive's own tests name a cache of their own).
     environment.emplace_back("XDG_CACHE_HOME", "/dev/null/no-cache");
     return environment;
 }

@@ -25,14 +25,19 @@ const char* __lsan_default_options(void) {
    - the C library's list of libraries loaded for everyone, which grows when the launcher loads
      the JVM's library, and its last dlerror message, kept in thread-local storage; without the
      C library's debugging symbols (a machine without them names no function there) the dynamic
-     loader's own allocations are known by its file name alone. */
+     loader's own allocations are known by its file name alone;
+   - the launcher's per-thread record of the last failing file step, and the C library's entry
+     that destroys it when its thread ends: a process that ends through System.exit ends on a
+     Java thread, and the launcher's thread never ends. */
 const char* __lsan_default_suppressions(void) {
     return "leak:/lib/server/libjvm.so\n"
            "leak:/lib/lib*.so\n"
            "leak:libz.so\n"
            "leak:add_to_global_resize\n"
            "leak:_dlerror_run\n"
-           "leak:ld-linux-x86-64.so\n";
+           "leak:ld-linux-x86-64.so\n"
+           "leak:tavrelo::os::noteFailure\n"
+           "leak:__cxa_thread_atexit_impl\n";
 }
 
 /* UndefinedBehaviorSanitizer: where the undefined operation was reached from. */

@@ -330,6 +330,7 @@ TEST_F(LaunchFailure, VmStartArgumentsAsTheLibraryReceivesThem) {
     place(u"java17.exe", app_, u"jre/bin/java.exe");
     const Text log = app_ / u"vm.log";
     ScopedVariable logName(u"TAVRELO_FAKE_JVM_LOG", log.c_str());
+    ScopedVariable noCache(u"LOCALAPPDATA", u"no-cache"); // the class-data archive stays off
     EXPECT_EQ(launch("PersonalOptions=-Xmx64m -Dz=1 -XMX64M \"-Da=b c\" -D\xC3\xA9=\xC3\xA9 -Dq=\\\\\\\\srv\n"), 0);
     ASSERT_EQ(shown.size(), 1u); // the stand-in refuses to create a VM
     EXPECT_EQ(shown[0].text, u"Can't run the JVM");

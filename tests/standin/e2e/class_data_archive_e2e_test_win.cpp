@@ -14,12 +14,6 @@
 namespace tavrelo::standin::test {
 namespace {
 
-constexpr char kApp[] = R"(
-class demo.App
-  method main ([Ljava/lang/String;)V
-    print "main ran"
-)";
-
 // The VM options of the last run (the log is removed before each run).
 std::vector<std::string> runOptions(const DemoApp& app) {
     (void)os::deleteFile(app.dir / u"jre\\standin.log");
@@ -66,7 +60,7 @@ TEST(ClassDataArchiveE2E, FirstStartListsClassesTheWriterPlacesTheArchiveLaterSt
     const DWORD savedLength = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH);
     for (const bool withProgram : {true, false}) {
         SCOPED_TRACE(withProgram ? "with java.exe" : "without java.exe");
-        DemoApp app(kApp);
+        DemoApp app(kPrintingApp);
         if (!withProgram) { // the release is then read from the "release" file
             ASSERT_TRUE(os::deleteFile(app.dir / u"jre\\bin\\java.exe"));
             ASSERT_TRUE(os::writeFile(app.dir / u"jre\\release", "JAVA_VERSION=\"21.0.2\"\n"));

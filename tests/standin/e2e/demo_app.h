@@ -14,6 +14,13 @@
 
 namespace tavrelo::standin::test {
 
+// The simplest application: its main prints one line.
+inline constexpr char kPrintingApp[] = R"(
+class demo.App
+  method main ([Ljava/lang/String;)V
+    print "main ran"
+)";
+
 // The applets' registry key, and a file of the system directory (System32).
 inline constexpr wchar_t kCplsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
 [[nodiscard]] Text systemFile(TextView name);

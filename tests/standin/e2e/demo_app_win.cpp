@@ -1,11 +1,19 @@
 #include "demo_app.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/os.h"
 #include "test_process.h"
 
 namespace tavrelo::standin::test {
+
+namespace {
+// The launchers these tests start keep no class-data archive (and start no writer that would
+// outlive a test) unless a test names a cache of its own.
+const bool noClassDataCache = SetEnvironmentVariableW(L"LOCALAPPDATA", L"no-cache") != 0;
+} // namespace
 
 DemoApp::DemoApp(std::string_view scenario, TextView deliverable, std::string_view properties) {
     EXPECT_TRUE(installJre(dir / u"jre", "jre"));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "demo_app.h"
 #include "harness/box_driver.h"
 #include "harness/process.h"
 #include "harness/standin.h"
@@ -24,16 +25,10 @@
 namespace tavrelo::standin::test {
 namespace {
 
-constexpr char kApp[] = R"(
-class demo.App
-  method main ([Ljava/lang/String;)V
-    print "main ran"
-)";
-
 // An application directory: launcher copies, their properties, and a stand-in jre beside them.
 class AppDirectory {
 public:
-    explicit AppDirectory(std::string_view layout = "jre", std::string_view scenario = kApp) {
+    explicit AppDirectory(std::string_view layout = "jre", std::string_view scenario = kPrintingApp) {
         if (!layout.empty()) {
             EXPECT_TRUE(installJre(jreHome(), layout)) << "the stand-in jre layout is missing";
             EXPECT_TRUE(writeScenario(jreHome(), scenario));
@@ -389,7 +384,7 @@ TEST(PlacementEndToEnd, ForeignFolderPlantedDllAndReferencedRuntimeAndBrowser) {
     ASSERT_TRUE(tavrelo::test::copyFile(standinDirectory() + u"\\..\\tool_recorder.exe", root / u"tools\\browser.exe"));
     const Text jre = root / u"runtimes\\jre";
     ASSERT_TRUE(installJre(jre));
-    ASSERT_TRUE(writeScenario(jre, kApp));
+    ASSERT_TRUE(writeScenario(jre, kPrintingApp));
     SetEnvironmentVariableW(L"TAVRELO_TEST_RUNTIMES", wc(root / u"runtimes")); // test-only names, left set
     SetEnvironmentVariableW(L"TAVRELO_TEST_TOOLS", wc(root / u"tools"));
 
