@@ -124,9 +124,10 @@ int runArchiveWriter(TextView requestPath) {
     trace("class-data archive: ", plan.javaProgram, " writes ", temporary, " from ", plan.classList);
     const int status = runAndWait(plan.javaProgram, arguments);
     (void)os::deleteFile(plan.classList);
-    std::string bytes;
-    if (status != 0 || !os::readFile(temporary, bytes) || bytes.size() < sizeof kArchiveMagic ||
-        std::memcmp(bytes.data(), kArchiveMagic, sizeof kArchiveMagic) != 0) {
+    std::string magic;
+    const auto written = os::fileStamp(temporary);
+    if (status != 0 || !written || !os::readFile(temporary, magic, sizeof kArchiveMagic) ||
+        magic.size() < sizeof kArchiveMagic || std::memcmp(magic.data(), kArchiveMagic, sizeof kArchiveMagic) != 0) {
         (void)os::deleteFile(temporary);
         trace("class-data archive: not written, the runtime's program ended with status ", status,
               " and left no complete archive");
@@ -137,13 +138,13 @@ int runArchiveWriter(TextView requestPath) {
         trace("class-data archive: not written, ", first, " was placed meanwhile");
         return 0;
     }
-    const Text placed = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(bytes.size())) + u".jsa";
+    const Text placed = plan.directory + plan.owner + plan.validity + fromInt(static_cast<long long>(written->size)) + u".jsa";
     if (!os::moveFileReplacing(temporary, placed)) {
         traceFailure("class-data archive: not written: ");
         (void)os::deleteFile(temporary);
         return 1;
     }
-    trace("class-data archive: written to ", placed, ", ", bytes.size(), " bytes");
+    trace("class-data archive: written to ", placed, ", ", written->size, " bytes");
     // Should two have been placed at once, every writer keeps the first by name; stale and damaged
     // archives go, and so does what crashed processes left of making one.
     const ArchiveListing listing = listArchives(plan);

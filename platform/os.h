@@ -26,8 +26,8 @@ inline constexpr char16_t kListSeparator = u':';
 // Absolute by this platform's rule: "X:\" or "X:/" or "\\" on Windows, a leading "/" on the host.
 [[nodiscard]] bool isAbsolutePath(TextView path) noexcept;
 
-// Reads a whole file; false when it cannot be opened or read.
-[[nodiscard]] bool readFile(TextView path, std::string& bytes);
+// Reads a whole file, or its first `limit` bytes; false when it cannot be opened or read.
+[[nodiscard]] bool readFile(TextView path, std::string& bytes, std::size_t limit = static_cast<std::size_t>(-1));
 // Creates or replaces a file with these bytes; false on failure.
 [[nodiscard]] bool writeFile(TextView path, std::string_view bytes);
 // Writes the bytes to "<path>.tmp" beside it, flushed to the disk, and then moves that over the

@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -53,16 +54,17 @@ bool isDirectory(TextView path) noexcept {
 
 bool isAbsolutePath(TextView path) noexcept { return !path.empty() && path[0] == u'/'; }
 
-bool readFile(TextView path, std::string& bytes) {
+bool readFile(TextView path, std::string& bytes, std::size_t limit) {
     const int fd = ::open(narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return failed("reading", path);
     bytes.clear();
     char chunk[16384];
     ssize_t got = 0;
-    while ((got = ::read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<std::size_t>(got));
-    if (got != 0) failed("reading", path);
+    while (bytes.size() < limit && (got = ::read(fd, chunk, std::min(sizeof chunk, limit - bytes.size()))) > 0)
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    if (got < 0) failed("reading", path);
     ::close(fd);
-    return got == 0;
+    return got >= 0;
 }
 
 namespace {

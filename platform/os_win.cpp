@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/failure.h"
 #include "platform/handles.h"
 #include "platform/narrow.h"
@@ -41,7 +43,7 @@ bool isAbsolutePath(TextView path) noexcept {
            (path[2] == u'\\' || path[2] == u'/');
 }
 
-bool readFile(TextView path, std::string& bytes) {
+bool readFile(TextView path, std::string& bytes, std::size_t limit) {
     const FileHandle file(CreateFileW(wc(cstr(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return failed("reading", path);
@@ -49,7 +51,11 @@ bool readFile(TextView path, std::string& bytes) {
     char chunk[16384];
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) bytes.append(chunk, got);
+    while (bytes.size() < limit &&
+           (ok = ReadFile(file.get(), chunk, static_cast<DWORD>(std::min(sizeof chunk, limit - bytes.size())), &got,
+                          nullptr) != 0) &&
+           got > 0)
+        bytes.append(chunk, got);
     return ok || failed("reading", path);
 }
 
